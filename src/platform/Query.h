@@ -30,6 +30,7 @@ public:
     QString sqlText() const;
     void setSql(const SqlStatement& statement);
     void setSql(const QString& text) { setSql(SqlStatement(text)); }
+    void setSql(const char* text) { setSql(SqlStatement(text)); }
     void addSqlLine(const QString& line);
     void clearSql();
 

@@ -1,0 +1,11 @@
+#include "LogOnValues.h"
+
+namespace database {
+
+LogOnValues& LogOn()
+{
+    static LogOnValues values;
+    return values;
+}
+
+}  // namespace database
