@@ -1,6 +1,7 @@
 // logdeskctl: the administrator's command line over the logdesk libraries.
 
 #include "Command.h"
+#include "CtlSupport.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -97,6 +98,9 @@ int main(int argc, char** argv)
         const int rc = cmd.run(inv);
         out.flush();
         return rc;
+    } catch (const ctl::Failure& f) {
+        out.flush();
+        return f.code;
     } catch (const std::exception& e) {
         out.flush();
         err << "logdeskctl: " << QString::fromUtf8(e.what()) << "\n";

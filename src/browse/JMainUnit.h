@@ -1,0 +1,46 @@
+#pragma once
+// TfrmJournalMain: the program's main window. It holds the journal tree, the
+// equipment tree and the embedded list form; its menu "Сервер" opens the
+// connection dialog.
+
+#include <QAction>
+#include <QMainWindow>
+#include <functional>
+
+namespace database {
+class TDM;
+}
+
+namespace browse {
+
+inline constexpr const char* kMainCaption = "Оперативные журналы";
+
+class TfrmJournalMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TfrmJournalMain(QWidget* parent = nullptr);
+
+    // The data module is created after the window (start order); it is given
+    // here once it exists.
+    void setDataModule(database::TDM* dm) { m_dm = dm; }
+
+    // What "Установить/завершить соединение" runs (the connection dialog).
+    std::function<void()> logOnCommand;
+
+    QAction* itmServerLogon;
+    QAction* itmExit;
+
+    // Posts the log-on command to itself, so the dialog opens after the window
+    // has appeared.
+    void FormShow();
+    void itmServerLogonClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    database::TDM* m_dm = nullptr;
+    bool m_shown = false;
+};
+
+}  // namespace browse
