@@ -398,6 +398,17 @@ void Server::beginTransaction()
     checkConnected();
     if (m_transactionDepth++ > 0)
         return;
+    if (m_dialect == SqlDialect::SQLite) {
+        // Take the write lock at once: two deferred transactions that both
+        // read and then write would block each other until one fails.
+        try {
+            execute(QStringLiteral("BEGIN IMMEDIATE"));
+        } catch (...) {
+            m_transactionDepth = 0;
+            throw;
+        }
+        return;
+    }
     QSqlDatabase db = database();
     if (!db.transaction()) {
         m_transactionDepth = 0;
