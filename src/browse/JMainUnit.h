@@ -3,9 +3,13 @@
 // equipment tree and the embedded list form; its menu "Сервер" opens the
 // connection dialog.
 
+#include "MagCommon.h"
+
 #include <QAction>
 #include <QMainWindow>
 #include <functional>
+
+class QTreeView;
 
 namespace database {
 class TDM;
@@ -29,6 +33,18 @@ public:
 
     QAction* itmServerLogon;
     QAction* itmExit;
+
+    // The trees as data, and the views that show them.
+    catalogue::JournalTree journals;
+    catalogue::EquipmentTree equipment;
+    QTreeView* MagTree;
+    QTreeView* EQTree;
+
+    // Takes the selected journal into account: the current journal values
+    // (and the buttons that depend on them).
+    void MagTreeClick();
+    // The log-on rebuilt the journal tree.
+    void treesRebuilt();
 
     // Posts the log-on command to itself, so the dialog opens after the window
     // has appeared.

@@ -132,7 +132,10 @@ void Disconnect(TDM& dm, LogOnView& view)
 {
     UnloadUserCatalogue(dm);
     LogOn().CurrentUID = -1;
-    view.clearTrees();
+    view.journalTree().clear();
+    view.equipmentTree().clear();
+    // Nothing may use a node of the cleared tree.
+    catalogue::ClearCurrentJournal();
     view.setCaption(QString::fromUtf8("Оперативные журналы"));
     dm.currentServer()->close();
 }

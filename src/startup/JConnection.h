@@ -4,6 +4,8 @@
 // which the main window implements and which logdeskctl and the tests
 // implement headless.
 
+#include "MagCommon.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -26,26 +28,36 @@ inline constexpr const char* kWrongPassword = "Оперативные журна
 inline constexpr const char* kProgramDbUser = "logdesk";
 inline constexpr const char* kProgramDbPassword = "k_vortex";
 
-// What the log-on and Disconnect change outside the data module.
+// What the log-on and Disconnect change outside the data module: the main
+// window's caption and trees, and the equipment chooser holder's tree.
 class LogOnView {
 public:
     virtual ~LogOnView() = default;
     virtual void setCaption(const QString& caption) = 0;
     virtual void setBusy(bool busy) = 0;  // the hourglass cursor
-    // Removes every node of the journal tree and of the equipment tree.
-    virtual void clearTrees() = 0;
+    virtual catalogue::JournalTree& journalTree() = 0;
+    virtual catalogue::EquipmentTree& equipmentTree() = 0;
+    virtual catalogue::EquipmentTree& chooserTree() = 0;
+    // The journal tree was rebuilt: take the selected journal into account.
+    virtual void journalTreeRebuilt() = 0;
 };
 
-// A view without windows: remembers the caption.
+// A view without windows: the caption and the trees as data.
 class HeadlessLogOnView : public LogOnView {
 public:
     void setCaption(const QString& caption) override { m_caption = caption; }
     void setBusy(bool) override {}
-    void clearTrees() override {}
+    catalogue::JournalTree& journalTree() override { return m_journals; }
+    catalogue::EquipmentTree& equipmentTree() override { return m_equipment; }
+    catalogue::EquipmentTree& chooserTree() override { return m_chooser; }
+    void journalTreeRebuilt() override { catalogue::SelectJournal(m_journals.first()); }
     const QString& caption() const { return m_caption; }
 
 private:
     QString m_caption;
+    catalogue::JournalTree m_journals;
+    catalogue::EquipmentTree m_equipment;
+    catalogue::EquipmentTree m_chooser;
 };
 
 // The text of the user number field as a number: decimal digits (leading

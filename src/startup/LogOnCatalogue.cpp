@@ -2,23 +2,37 @@
 
 #include "DMUnit.h"
 #include "JConnection.h"
+#include "MagCommon.h"
 
 using database::LogOn;
 
 namespace startup {
 
-void LoadUserCatalogue(database::TDM& dm, LogOnView& /*view*/)
+void LoadUserCatalogue(database::TDM& dm, LogOnView& view)
 {
-    // Step 11, the reference cache, comes with the catalogue subsystem.
-    if (!LogOn().ReferencesLoaded)
+    if (!LogOn().ReferencesLoaded) {
+        catalogue::CreateRefList(dm);
         LogOn().ReferencesLoaded = true;
-    // Step 12.
+    }
     dm.ConformsTable->close();
     dm.ConformsTable->open();
-    // Steps 13 to 16, the journal tree with its rights and the equipment
-    // trees, come with the catalogue subsystem.
+
+    catalogue::JournalTree& journals = view.journalTree();
+    journals.clear();
+    catalogue::BuildJournalTree(dm, journals);
+    catalogue::PruneUnreadableJournals(journals);
+    view.journalTreeRebuilt();
+
+    catalogue::EquipmentTree& equipment = view.equipmentTree();
+    catalogue::BuildEquipmentTree(dm, equipment, catalogue::EquipmentTreeRole::Main);
+    equipment.sortByCaption();
+    catalogue::CopyEquipmentTree(equipment, view.chooserTree());
 }
 
-void UnloadUserCatalogue(database::TDM& /*dm*/) { LogOn().ReferencesLoaded = false; }
+void UnloadUserCatalogue(database::TDM& dm)
+{
+    catalogue::FreeRefList(dm);
+    LogOn().ReferencesLoaded = false;
+}
 
 }  // namespace startup

@@ -20,10 +20,14 @@ public:
         else
             QApplication::restoreOverrideCursor();
     }
-    void clearTrees() override {}
+    catalogue::JournalTree& journalTree() override { return m_window.journals; }
+    catalogue::EquipmentTree& equipmentTree() override { return m_window.equipment; }
+    catalogue::EquipmentTree& chooserTree() override { return m_chooser; }
+    void journalTreeRebuilt() override { m_window.treesRebuilt(); }
 
 private:
     browse::TfrmJournalMain& m_window;
+    catalogue::EquipmentTree m_chooser;  // the equipment chooser holder's tree
 };
 
 }  // namespace
