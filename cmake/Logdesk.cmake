@@ -28,7 +28,7 @@ function(logdesk_test name)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} testsupport GTest::gtest)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} testsupport GTest::gtest Qt6::Test)
   target_compile_options(${name} PRIVATE -Wall -Wextra)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
