@@ -2,6 +2,7 @@
 // connection dialog and Disconnect.
 
 #include "DMUnit.h"
+#include "DebugOutput.h"
 #include "JConnection.h"
 #include "MessageRecorder.h"
 #include "SHA.h"
@@ -230,6 +231,42 @@ TEST_P(LogOnFlow, DialogOffersOnlyWhatFitsTheConnectionState)
     QSettings settings("Brenholt", "logdesk");
     EXPECT_EQ(settings.value("TfrmJConnect/editAlias.Text").toString(), db->databaseName());
     EXPECT_EQ(settings.value("TConnect/editAlias/Items").toStringList().value(0), db->databaseName());
+}
+
+TEST_P(LogOnFlow, LoadsTheUsersTreesAndKeepsTheCacheAfterALostConnection)
+{
+    server->execute("INSERT INTO MAGS (FULLPATH, DESCRIPTION, FULLDESCRIPTION) VALUES ('A`', 'Журнал А', 'Журнал А`'), "
+                    "('B`', 'Закрытый', 'Закрытый`')");
+    server->execute("INSERT INTO CONFORMS (FULLPATH, FIELDNAME, PERMISSIONS) VALUES ('A`', 'ALL', 'G3=r,c')");
+    server->execute("INSERT INTO EQUIPMENT (FULLPATH, DESCRIPTION) VALUES ('E`', 'Насос'), ('E`M`', 'Мотор')");
+    {
+        platform::DebugCapture debug;
+        logOn("7", "secret");
+        EXPECT_EQ(debug.lines().filter("CreateRefList").size(), 2);
+    }
+    ASSERT_TRUE(dm->currentServer()->connected());
+    EXPECT_TRUE(LogOn().ReferencesLoaded);
+    ASSERT_EQ(view.journalTree().count(), 1);  // "B`" is unreadable
+    EXPECT_EQ(view.journalTree().first()->caption, "Журнал А");
+    EXPECT_EQ(catalogue::CurrentJournal().FullPath, "A`");
+    EXPECT_EQ(view.equipmentTree().count(), 3);  // the root item and two items
+    EXPECT_EQ(view.chooserTree().count(), 3);
+
+    // A failed keep-alive only marks the server not connected.
+    dm->currentServer()->close();
+    {
+        platform::DebugCapture debug;
+        logOn("7", "secret");
+        EXPECT_TRUE(debug.lines().filter("CreateRefList").isEmpty());
+    }
+    EXPECT_EQ(view.journalTree().count(), 1);
+
+    startup::Disconnect(*dm, view);
+    EXPECT_FALSE(LogOn().ReferencesLoaded);
+    EXPECT_TRUE(view.journalTree().isEmpty());
+    EXPECT_TRUE(view.equipmentTree().isEmpty());
+    EXPECT_EQ(catalogue::CurrentJournal().node, nullptr);
+    EXPECT_FALSE(dm->findDataSet("RefDSEQRef"));
 }
 
 INSTANTIATE_BACKENDS(LogOnFlow);
