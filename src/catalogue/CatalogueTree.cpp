@@ -8,14 +8,6 @@ namespace catalogue {
 
 int TreeNode::indexInParent() const { return m_index; }
 
-int TreeNode::level() const
-{
-    int n = 0;
-    for (const TreeNode* p = m_parent; p; p = p->m_parent)
-        ++n;
-    return n;
-}
-
 TreeNode* TreeNode::nextSibling() const
 {
     const auto& siblings = m_parent ? m_parent->m_children : m_tree->m_roots;
@@ -50,6 +42,7 @@ void Tree::attach(TreeNode* parent, std::unique_ptr<TreeNode> node)
 {
     node->m_parent = parent;
     node->m_tree = this;
+    node->m_level = parent ? parent->m_level + 1 : 0;
     auto& siblings = parent ? parent->m_children : m_roots;
     node->m_index = int(siblings.size());
     siblings.push_back(std::move(node));
@@ -113,9 +106,17 @@ void Tree::sortByCaption()
     while (!levels.empty()) {
         auto* level = levels.back();
         levels.pop_back();
-        std::stable_sort(level->begin(), level->end(), [](const auto& a, const auto& b) {
-            return a->caption.compare(b->caption, Qt::CaseInsensitive) < 0;
-        });
+        if (level->size() > 1) {
+            // Case-folded keys once per node rather than at every comparison.
+            std::vector<std::pair<QString, std::unique_ptr<TreeNode>>> keyed;
+            keyed.reserve(level->size());
+            for (auto& n : *level)
+                keyed.emplace_back(n->caption.toCaseFolded(), std::move(n));
+            std::stable_sort(keyed.begin(), keyed.end(),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+            for (size_t i = 0; i < keyed.size(); ++i)
+                (*level)[i] = std::move(keyed[i].second);
+        }
         renumber(*level);
         for (auto& n : *level)
             if (!n->m_children.empty())

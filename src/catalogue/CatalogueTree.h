@@ -45,7 +45,7 @@ public:
     bool hasChildren() const { return !m_children.empty(); }
     TreeNode* child(int i) const { return m_children[size_t(i)].get(); }
     int indexInParent() const;   // position among the siblings (or the top-level nodes)
-    int level() const;           // 0 for a top-level node
+    int level() const { return m_level; }  // 0 for a top-level node
     TreeNode* nextSibling() const;
     // The next node in display order: the first child, else the next sibling,
     // else the next sibling of the nearest ancestor that has one.
@@ -56,6 +56,7 @@ private:
     TreeNode* m_parent = nullptr;
     class Tree* m_tree = nullptr;
     int m_index = 0;  // position among the siblings
+    int m_level = 0;
     std::vector<std::unique_ptr<TreeNode>> m_children;
 };
 

@@ -107,6 +107,20 @@ inline constexpr const char* kAllEquipmentCaption = " BСЁ ОБОРУДОВАН
 // FullDescription and Code.
 void CopyEquipmentTree(const EquipmentTree& source, EquipmentTree& target);
 
+// The equipment chooser holder's tree: a copy of the main window's tree, made
+// when it is first used after each refill (a large tree is not copied at
+// log-on for a chooser nobody opens).
+class EquipmentChooserTree {
+public:
+    void refill(const EquipmentTree& source);  // source must outlive the next tree()
+    EquipmentTree& tree();
+
+private:
+    const EquipmentTree* m_source = nullptr;
+    bool m_stale = false;
+    EquipmentTree m_tree;
+};
+
 // --- naming helpers -------------------------------------------------------------------
 
 bool IsValidIdentifierText(const QString& text);

@@ -31,6 +31,18 @@ bool isConfigurationProgram()
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName().contains(QLatin1String("logadmin"));
 }
 
+// The length of ParentPath(path), without making it.
+qsizetype parentPathLength(const QString& path)
+{
+    qsizetype end = path.size();
+    while (end > 0 && path[end - 1] == u'`')
+        --end;
+    if (end == 0)
+        return 0;
+    const qsizetype start = path.lastIndexOf(u'`', end - 1);
+    return start < 0 ? 0 : start + 1;
+}
+
 QString ms(qint64 since) { return QString::number(TickCount() - since) + QStringLiteral("ms"); }
 
 Query* equipmentDataSet(TDM& dm)
@@ -187,20 +199,36 @@ void BuildEquipmentTree(TDM& dm, EquipmentTree& tree, EquipmentTreeRole role)
         Field* fName = equipment->fieldByName(QStringLiteral("DESCRIPTION"));
         Field* fCode = equipment->fieldByName(QStringLiteral("CODE"));
         Field* fFullDescription = equipment->fieldByName(QStringLiteral("FULLDESCRIPTION"));
+        // The parent is normally the previous node or one of its ancestors
+        // (rows come in path order). When it is not, the node of the parent
+        // path is looked up: the index of all nodes is made only then.
         QHash<QString, EquipmentNode*> byPath;
-        byPath.reserve(equipment->recordCount());
+        bool indexed = false;
+        std::vector<EquipmentNode*> built;
+        built.reserve(size_t(equipment->recordCount()));
         TreeNode* previous = nullptr;
         for (equipment->first(); !equipment->eof(); equipment->next()) {
             const QString fullPath = fPath->asString();
             const QString name = fName->asString();
-            // The parent is normally on the previous node's chain; when the
-            // paths do not sort that way, the node of the parent path.
-            EquipmentNode* parent = nullptr;
-            for (QString p = ParentPath(fullPath); !p.isEmpty() && !parent; p = ParentPath(p))
-                parent = byPath.value(p);
-            if (!parent)
-                parent = static_cast<EquipmentNode*>(FindParentNode(previous, fullPath));
-            const QString fullDescription = (parent ? parent->info.FullDescription : QString()) + name + u'`';
+            const qsizetype parentLength = parentPathLength(fullPath);
+            auto* parent = static_cast<EquipmentNode*>(FindParentNode(previous, fullPath));
+            if (parentLength > 0 && (!parent || parent->info.FullPath.size() != parentLength ||
+                                     !fullPath.startsWith(parent->info.FullPath))) {
+                if (!indexed) {
+                    for (EquipmentNode* n : built)
+                        byPath.insert(n->info.FullPath, n);
+                    indexed = true;
+                }
+                EquipmentNode* exact = nullptr;
+                for (QString p = ParentPath(fullPath); !p.isEmpty() && !exact; p = ParentPath(p))
+                    exact = byPath.value(p);
+                if (exact)
+                    parent = exact;
+            }
+            QString fullDescription;
+            const QString& parentDescription = parent ? parent->info.FullDescription : QString();
+            fullDescription.reserve(parentDescription.size() + name.size() + 1);
+            fullDescription.append(parentDescription).append(name).append(u'`');
             const QVariant stored = fFullDescription->value();
             if (stored.isValid() && !stored.isNull() && stored.toString().isEmpty()) {
                 equipment->edit();
@@ -218,7 +246,10 @@ void BuildEquipmentTree(TDM& dm, EquipmentTree& tree, EquipmentTreeRole role)
                 identifier.remove(u'`');
                 node->columns = {identifier, node->info.Code};
             }
-            byPath.insert(fullPath, node);
+            if (indexed)
+                byPath.insert(fullPath, node);
+            else
+                built.push_back(node);
             previous = node;
         }
         equipment->first();
@@ -229,6 +260,20 @@ void BuildEquipmentTree(TDM& dm, EquipmentTree& tree, EquipmentTreeRole role)
         tree.setSelected(root);
     }
     tree.endUpdate();
+}
+
+void EquipmentChooserTree::refill(const EquipmentTree& source)
+{
+    m_source = &source;
+    m_stale = true;
+}
+
+EquipmentTree& EquipmentChooserTree::tree()
+{
+    if (m_stale && m_source)
+        CopyEquipmentTree(*m_source, m_tree);
+    m_stale = false;
+    return m_tree;
 }
 
 void CopyEquipmentTree(const EquipmentTree& source, EquipmentTree& target)

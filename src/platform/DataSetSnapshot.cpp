@@ -280,8 +280,13 @@ void DataSet::loadFromBytes(const QByteArray& bytes)
         Row row(static_cast<size_t>(slotCount()));
         for (size_t c = 0; c < defs.size(); ++c) {
             const QVariant v = readValue(r, defs[c], 0);
-            if (slotOfDef[c] >= 0)
-                row[size_t(slotOfDef[c])] = v.typeId() == QMetaType::QVariantList ? v : ConvertForField(v, defs[c]);
+            if (slotOfDef[c] < 0)
+                continue;
+            // Texts of text fields need no conversion (the common case).
+            const bool asIs = v.typeId() == QMetaType::QVariantList ||
+                              (v.typeId() == QMetaType::QString && IsTextType(defs[c].type) && !defs[c].fixedChar) ||
+                              !v.isValid();
+            row[size_t(slotOfDef[c])] = asIs ? v : ConvertForField(v, defs[c]);
         }
         rows.push_back(std::move(row));
     }

@@ -1,6 +1,7 @@
 #include "TextEncoding.h"
 
-#include <QHash>
+#include <array>
+#include <memory>
 
 namespace platform {
 
@@ -26,16 +27,21 @@ constexpr char16_t kHighHalf[128] = {
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
 
-const QHash<char16_t, unsigned char>& reverseTable()
+// Code page 1251 byte of every UTF-16 code unit; 0 marks "none" (the NUL
+// character is handled apart).
+const std::array<unsigned char, 65536>& reverseTable()
 {
-    static const QHash<char16_t, unsigned char> table = [] {
-        QHash<char16_t, unsigned char> t;
+    static const auto table = [] {
+        auto t = std::make_unique<std::array<unsigned char, 65536>>();
+        t->fill(0);
+        for (int i = 1; i < 0x80; ++i)
+            (*t)[size_t(i)] = static_cast<unsigned char>(i);
         for (int i = 0; i < 128; ++i)
             if (kHighHalf[i] != 0xFFFD)
-                t.insert(kHighHalf[i], static_cast<unsigned char>(0x80 + i));
+                (*t)[kHighHalf[i]] = static_cast<unsigned char>(0x80 + i);
         return t;
     }();
-    return table;
+    return *table;
 }
 
 }  // namespace
@@ -43,30 +49,32 @@ const QHash<char16_t, unsigned char>& reverseTable()
 int Cp1251Code(QChar c)
 {
     const char16_t u = c.unicode();
-    if (u < 0x80)
-        return u;
-    auto it = reverseTable().constFind(u);
-    return it == reverseTable().constEnd() ? -1 : int(*it);
+    if (u == 0)
+        return 0;
+    const unsigned char b = reverseTable()[u];
+    return b == 0 ? -1 : int(b);
 }
 
 QByteArray ToCp1251(const QString& text)
 {
-    QByteArray out;
-    out.reserve(text.size());
+    const auto& table = reverseTable();
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char* p = out.data();
     for (QChar c : text) {
-        const int code = Cp1251Code(c);
-        out.append(code < 0 ? '?' : char(code));
+        const char16_t u = c.unicode();
+        const unsigned char b = table[u];
+        *p++ = u == 0 ? '\0' : b == 0 ? '?' : char(b);
     }
     return out;
 }
 
 QString FromCp1251(const QByteArray& bytes)
 {
-    QString out;
-    out.reserve(bytes.size());
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar* p = out.data();
     for (char b : bytes) {
         const unsigned char u = static_cast<unsigned char>(b);
-        out.append(u < 0x80 ? QChar(u) : QChar(kHighHalf[u - 0x80]));
+        *p++ = u < 0x80 ? QChar(u) : QChar(kHighHalf[u - 0x80]);
     }
     return out;
 }

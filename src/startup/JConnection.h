@@ -37,7 +37,7 @@ public:
     virtual void setBusy(bool busy) = 0;  // the hourglass cursor
     virtual catalogue::JournalTree& journalTree() = 0;
     virtual catalogue::EquipmentTree& equipmentTree() = 0;
-    virtual catalogue::EquipmentTree& chooserTree() = 0;
+    virtual catalogue::EquipmentChooserTree& chooser() = 0;
     // The journal tree was rebuilt: take the selected journal into account.
     virtual void journalTreeRebuilt() = 0;
 };
@@ -49,7 +49,7 @@ public:
     void setBusy(bool) override {}
     catalogue::JournalTree& journalTree() override { return m_journals; }
     catalogue::EquipmentTree& equipmentTree() override { return m_equipment; }
-    catalogue::EquipmentTree& chooserTree() override { return m_chooser; }
+    catalogue::EquipmentChooserTree& chooser() override { return m_chooser; }
     void journalTreeRebuilt() override { catalogue::SelectJournal(m_journals.first()); }
     const QString& caption() const { return m_caption; }
 
@@ -57,7 +57,7 @@ private:
     QString m_caption;
     catalogue::JournalTree m_journals;
     catalogue::EquipmentTree m_equipment;
-    catalogue::EquipmentTree m_chooser;
+    catalogue::EquipmentChooserTree m_chooser;
 };
 
 // The text of the user number field as a number: decimal digits (leading

@@ -26,7 +26,7 @@ void LoadUserCatalogue(database::TDM& dm, LogOnView& view)
     catalogue::EquipmentTree& equipment = view.equipmentTree();
     catalogue::BuildEquipmentTree(dm, equipment, catalogue::EquipmentTreeRole::Main);
     equipment.sortByCaption();
-    catalogue::CopyEquipmentTree(equipment, view.chooserTree());
+    view.chooser().refill(equipment);
 }
 
 void UnloadUserCatalogue(database::TDM& dm)

@@ -22,12 +22,12 @@ public:
     }
     catalogue::JournalTree& journalTree() override { return m_window.journals; }
     catalogue::EquipmentTree& equipmentTree() override { return m_window.equipment; }
-    catalogue::EquipmentTree& chooserTree() override { return m_chooser; }
+    catalogue::EquipmentChooserTree& chooser() override { return m_chooser; }
     void journalTreeRebuilt() override { m_window.treesRebuilt(); }
 
 private:
     browse::TfrmJournalMain& m_window;
-    catalogue::EquipmentTree m_chooser;  // the equipment chooser holder's tree
+    catalogue::EquipmentChooserTree m_chooser;  // the equipment chooser holder's tree
 };
 
 }  // namespace

@@ -250,7 +250,7 @@ TEST_P(LogOnFlow, LoadsTheUsersTreesAndKeepsTheCacheAfterALostConnection)
     EXPECT_EQ(view.journalTree().first()->caption, "Журнал А");
     EXPECT_EQ(catalogue::CurrentJournal().FullPath, "A`");
     EXPECT_EQ(view.equipmentTree().count(), 3);  // the root item and two items
-    EXPECT_EQ(view.chooserTree().count(), 3);
+    EXPECT_EQ(view.chooser().tree().count(), 3);
 
     // A failed keep-alive only marks the server not connected.
     dm->currentServer()->close();
