@@ -222,3 +222,34 @@ TEST_P(DataLayer, TransactionRollsBackEveryStatement)
 }
 
 INSTANTIATE_BACKENDS(DataLayer);
+
+TEST(KeepAlive, AFailedRequestMarksTheServerNotConnectedSilently)
+{
+    if (AvailableBackends().size() < 2)
+        GTEST_SKIP() << "needs LOGDESK_TEST_PG";
+    TestDatabase db(Backend::PostgreSQL);
+    auto victim = db.connect();
+    victim->setApplicationName("ignored while connected");
+    EXPECT_TRUE(victim->keepAlive());
+    QSqlQuery pid = victim->execute("SELECT pg_backend_pid()");
+    ASSERT_TRUE(pid.next());
+    const int backend = pid.value(0).toInt();
+    auto other = db.connect();
+    other->execute("SELECT pg_terminate_backend(" + QString::number(backend) + ")");
+    EXPECT_FALSE(victim->keepAlive());
+    EXPECT_FALSE(victim->connected());
+}
+
+TEST(ApplicationName, TheTcpServerIntroducesItself)
+{
+    if (AvailableBackends().size() < 2)
+        GTEST_SKIP() << "needs LOGDESK_TEST_PG";
+    TestDatabase db(Backend::PostgreSQL);
+    Server s(ServerKind::TCP);
+    db.configure(s);
+    s.setApplicationName("logdesk");
+    s.open();
+    QSqlQuery q = s.execute("SELECT application_name FROM pg_stat_activity WHERE pid = pg_backend_pid()");
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.value(0).toString(), "logdesk");
+}
