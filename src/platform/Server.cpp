@@ -74,13 +74,14 @@ FieldDef defFromDeclaredType(const QString& name, const QString& declared)
     return d;
 }
 
-// Field type of a PostgreSQL column from its type number.
+// Field type of a PostgreSQL column from its type number. No server column is
+// marked required: the embedded engine cannot tell, and a record snapshot must
+// come out the same on every server kind.
 FieldDef defFromPostgres(const QSqlField& f, const QString& name)
 {
     FieldDef d;
     d.name = name;
     const int len = f.length() > 0 ? int(f.length()) : 0;
-    d.required = f.requiredStatus() == QSqlField::Required;
     switch (f.typeID()) {
     case 16: d.type = FieldType::Boolean; break;
     case 17: d.type = FieldType::Blob; break;
@@ -115,7 +116,6 @@ FieldDef defFromOdbc(const QSqlField& f, const QString& name)
     FieldDef d;
     d.name = name;
     const int len = f.length() > 0 ? int(f.length()) : 0;
-    d.required = f.requiredStatus() == QSqlField::Required;
     switch (f.typeID()) {
     case 1:
     case -8:

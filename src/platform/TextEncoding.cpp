@@ -70,11 +70,14 @@ QByteArray ToCp1251(const QString& text)
 
 QString FromCp1251(const QByteArray& bytes)
 {
-    QString out(bytes.size(), Qt::Uninitialized);
+    // The lower half is Latin-1, which Qt widens quickly; then the upper half
+    // is mapped in place.
+    QString out = QString::fromLatin1(bytes);
     QChar* p = out.data();
-    for (char b : bytes) {
-        const unsigned char u = static_cast<unsigned char>(b);
-        *p++ = u < 0x80 ? QChar(u) : QChar(kHighHalf[u - 0x80]);
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const unsigned char u = static_cast<unsigned char>(bytes[i]);
+        if (u >= 0x80)
+            p[i] = QChar(kHighHalf[u - 0x80]);
     }
     return out;
 }
