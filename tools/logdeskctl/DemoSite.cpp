@@ -1,12 +1,15 @@
 #include "DemoSite.h"
 
 #include "DMUnit.h"
+#include "ECCrypt.h"
+#include "SoftwareKeyToken.h"
 #include "Error.h"
 #include "SHA.h"
 #include "Schema.h"
 #include "TextEncoding.h"
 
 #include <QHash>
+#include <QSqlQuery>
 #include <vector>
 
 using namespace platform;
@@ -201,7 +204,17 @@ void createEquipment(database::TDM& dm)
 
 }  // namespace
 
-void CreateDemoSite(database::TDM& dm)
+void SetPublicKey(database::TDM& dm, int uid, const QString& publicKey)
+{
+    SqlStatement s("UPDATE PERSONS SET PUBLICKEY=");
+    s.quoted(publicKey) << " WHERE UID=";
+    s.number(uid);
+    QSqlQuery q = dm.currentServer()->execute(s.text(), s.values());
+    if (q.numRowsAffected() != 1)
+        throw Error(QStringLiteral("no user %1").arg(uid));
+}
+
+void CreateDemoSite(database::TDM& dm, const QString& keysFolder)
 {
     Server& server = *dm.currentServer();
     Transaction t(server);
@@ -212,6 +225,17 @@ void CreateDemoSite(database::TDM& dm)
     }
     createJournals(dm);
     createEquipment(dm);
+    for (int i = 0; i < kDemoUserCount; ++i) {
+        const int uid = kDemoUsers[i].uid;
+        const signature::KeyPairTexts keys = signature::MakeKeyPair();
+        SetPublicKey(dm, uid, keys.publicText);
+        signature::KeyId id{};
+        id[0] = 0x01;  // family code of the demo fobs
+        id[1] = uint8_t(uid);
+        id[7] = 0xD0;
+        signature::WriteSecretKeyToken(keysFolder + QStringLiteral("/user") + QString::number(uid), signature::kUsbPort,
+                                       id, keys.secretText);
+    }
     t.commit();
 }
 

@@ -5,6 +5,8 @@
 #include "Error.h"
 #include "Schema.h"
 
+#include <QDir>
+
 using namespace platform;
 
 namespace ctl {
@@ -59,11 +61,24 @@ int demoDb(Invocation& inv)
     ConnectServer(*dm, inv, true);
     if (database::TDM::TableExist("MAGS", dm->currentServer()))
         throw Error("the database already holds system tables; give a new database");
-    CreateDemoSite(*dm);
+    const QString keys = QDir(inv.opt("keys", "demo-keys")).absolutePath();
+    CreateDemoSite(*dm, keys);
     inv.out << "created the demo site; users:\n";
     for (int i = 0; i < kDemoUserCount; ++i)
         inv.out << "  " << kDemoUsers[i].uid << " " << QString::fromUtf8(kDemoUsers[i].fio) << " password "
-                << QString::fromUtf8(kDemoUsers[i].password) << "\n";
+                << QString::fromUtf8(kDemoUsers[i].password) << ", key token " << keys << "/user"
+                << kDemoUsers[i].uid << "\n";
+    return 0;
+}
+
+int setPublicKey(Invocation& inv)
+{
+    if (inv.args.size() != 2)
+        throw Error("usage: set-public-key UID TEXT");
+    auto dm = MakeDataModule(inv);
+    ConnectServer(*dm, inv);
+    SetPublicKey(*dm, IntArg(inv.args[0], "UID"), inv.args[1]);
+    inv.out << "set the public key of user " << inv.args[0] << "\n";
     return 0;
 }
 
@@ -85,10 +100,17 @@ const CommandRegistration registrations[] = {
                                 "Runs the program's log-on headless. Prints the main window caption, or the\n"
                                 "exact failure message on standard error and exits 1.",
                                 {}, logon}},
-    CommandRegistration{Command{"demo-db", "demo-db",
+    CommandRegistration{Command{"demo-db", "demo-db [--keys DIR]",
                                 "Creates a demo site in a new database (with --bde the file is created): the\n"
-                                "system tables and users with known passwords.",
-                                {}, demoDb}},
+                                "system tables, users with known passwords and key pairs, journals with\n"
+                                "extension tables, rights, references and equipment. Each user's secret key\n"
+                                "goes to a software key token on USB in DIR/user<UID> (DIR: demo-keys);\n"
+                                "start the program with LOGDESK_KEYTOKEN_DIR=DIR/user<UID> to sign as him.",
+                                {"--keys"}, demoDb}},
+    CommandRegistration{Command{"set-public-key", "set-public-key UID TEXT",
+                                "Stores a user's public signature key (PERSONS.PUBLICKEY). Put \"--\" before\n"
+                                "a text that starts with \"-\".",
+                                {}, setPublicKey}},
 };
 
 }  // namespace

@@ -42,7 +42,9 @@ void printUsage(QTextStream& out)
     out << "Usage: logdeskctl COMMAND [ARGS] [OPTIONS]\n\nCommands:\n";
     for (const auto& [name, cmd] : ctl::commandTable())
         out << "  " << cmd.usage << "\n";
-    out << "\n" << kConnectionHelp << "\n'logdeskctl COMMAND --help' describes one command.\n";
+    out << "\n" << kConnectionHelp
+        << "  --                 every later word is an argument, even one that starts with \"-\"\n"
+        << "\n'logdeskctl COMMAND --help' describes one command.\n";
 }
 
 void printCommandHelp(QTextStream& out, const ctl::Command& cmd)
@@ -75,8 +77,19 @@ int main(int argc, char** argv)
     const ctl::Command& cmd = it->second;
 
     ctl::Invocation inv{{}, {}, out, err};
+    bool optionsEnded = false;
     for (int i = 0; i < words.size(); ++i) {
         const QString& w = words[i];
+        // After "--" every word is an argument, even one that starts with "-"
+        // (key and signature texts can).
+        if (optionsEnded) {
+            inv.args.append(w);
+            continue;
+        }
+        if (w == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (w == "--help" || w == "-h") {
             printCommandHelp(out, cmd);
             return 0;
