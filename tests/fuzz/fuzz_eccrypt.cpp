@@ -3,6 +3,8 @@
 
 #include "ECCrypt.h"
 
+#include <QStringList>
+
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
