@@ -11,14 +11,43 @@
 
 using namespace platform;
 
-namespace database {
+namespace database
+{
 
-namespace {
+namespace
+{
 TDM* g_dm = nullptr;
 constexpr int kKeepAliveMs = 30000;
-}  // namespace
+} // namespace
 
-TDM* DM() { return g_dm; }
+TDM* DM()
+{
+    return g_dm;
+}
+
+QString TopLevelPath(const QString& path)
+{
+    const qsizetype end = path.indexOf(kPathSeparator);
+    return end < 0 ? path : path.left(end + 1);
+}
+
+QString HistoryKindText(int kind)
+{
+    switch (kind) {
+    case HistoryCreated:
+        return QStringLiteral("Создана");
+    case HistoryChanged:
+        return QStringLiteral("Изменена");
+    case HistoryLocked:
+        return QStringLiteral("Заблокирована");
+    case HistorySigned:
+        return QStringLiteral("Подписана");
+    case HistoryRevoked:
+        return QStringLiteral("Подпись отозвана");
+    default:
+        return QStringLiteral("???");
+    }
+}
 
 ServerKind ChooseServerKind(const QString& commandLine)
 {
@@ -41,16 +70,39 @@ QString ProgramCommandLine()
 #endif
 }
 
+namespace
+{
+
+// Every conversion of a local date-time (each DATE field of every fetched
+// row) makes the C library read the time zone anew while TZ is unset; naming
+// the system's own zone file once keeps the rules and drops the re-reading.
+void keepLocalTimeZoneLoaded()
+{
+#ifdef __GLIBC__
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
+#endif
+}
+
+} // namespace
+
 TDM::TDM(const QString& commandLine, QObject* parent) : QObject(parent)
 {
+    keepLocalTimeZoneLoaded();
     setObjectName(QStringLiteral("DM"));
     ServerADO = new Server(ServerKind::ADO, this);
     ServerBDE = new Server(ServerKind::BDE, this);
     ServerTCP = new Server(ServerKind::TCP, this);
     switch (ChooseServerKind(commandLine)) {
-    case ServerKind::BDE: m_current = ServerBDE; break;
-    case ServerKind::TCP: m_current = ServerTCP; break;
-    case ServerKind::ADO: m_current = ServerADO; break;
+    case ServerKind::BDE:
+        m_current = ServerBDE;
+        break;
+    case ServerKind::TCP:
+        m_current = ServerTCP;
+        break;
+    case ServerKind::ADO:
+        m_current = ServerADO;
+        break;
     }
 
     auto make = [this](platform::Query* q, const char* name) {
@@ -70,13 +122,15 @@ TDM::TDM(const QString& commandLine, QObject* parent) : QObject(parent)
     MagQuery->setSql(QStringLiteral("select FULLPATH,FULLDESCRIPTION,DESCRIPTION from mags"));
     HistoryQ = make(new platform::Query(this), "HistoryQ");
     HistoryQ->setReadOnly(true);
-    HistoryQ->setSql(QStringLiteral("select HISTORY.KIND, HISTORY.UID, HISTORY.DATECREATE, HISTORY.COMMENT, \r\n"
-                                    "       HISTORY.SIGNATURE, HISTORY.RECCONTEXT,\r\n"
-                                    "       PERSONS.FIO, PERSONS.PUBLICKEY\r\n"
-                                    "from HISTORY\r\n"
-                                    "LEFT JOIN PERSONS ON HISTORY.UID=PERSONS.UID\r\n"
-                                    "where  (HISTORY.RecID=:RecID) \r\n"
-                                    "order by IDX"));
+    HistoryQ->setSql(
+        QStringLiteral("select HISTORY.KIND, HISTORY.UID, HISTORY.DATECREATE, HISTORY.COMMENT, \r\n"
+                       "       HISTORY.SIGNATURE, HISTORY.RECCONTEXT,\r\n"
+                       "       PERSONS.FIO, PERSONS.PUBLICKEY\r\n"
+                       "from HISTORY\r\n"
+                       "LEFT JOIN PERSONS ON HISTORY.UID=PERSONS.UID\r\n"
+                       "where  (HISTORY.RecID=:RecID) \r\n"
+                       "order by IDX"));
+    createHistoryFields();
     ConformsTable = static_cast<Table*>(make(new Table(this), "ConformsTable"));
     ConformsTable->setTableName(QStringLiteral("CONFORMS"));
     ConformsTable->setReadOnly(true);
@@ -87,6 +141,7 @@ TDM::TDM(const QString& commandLine, QObject* parent) : QObject(parent)
     Refs = static_cast<Table*>(make(new Table(this), "Refs"));
     Refs->setTableName(QStringLiteral("refs"));
     ARef = make(new platform::Query(this), "ARef");
+    m_detached = new QObject(this);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(kKeepAliveMs);
@@ -101,7 +156,10 @@ TDM::~TDM()
         g_dm = nullptr;
 }
 
-void TDM::attach(platform::Query* q) { q->setServer(m_current); }
+void TDM::attach(platform::Query* q)
+{
+    q->setServer(m_current);
+}
 
 void TDM::keepAlive()
 {
@@ -112,7 +170,13 @@ void TDM::keepAlive()
 
 DataSet* TDM::findDataSet(const QString& name) const
 {
-    return findChild<DataSet*>(name, Qt::FindDirectChildrenOnly);
+    if (auto* exact = findChild<DataSet*>(name, Qt::FindDirectChildrenOnly))
+        return exact;
+    // Component names do not depend on letter case ("RefDSStates" is "RefDSSTATES").
+    for (auto* ds : findChildren<DataSet*>(QString(), Qt::FindDirectChildrenOnly))
+        if (ds->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return ds;
+    return nullptr;
 }
 
 std::unique_ptr<platform::Query> TDM::newQuery() const
@@ -161,11 +225,12 @@ int TDM::MaxID(const QString& table, const QString& field) const
 {
     auto q = newQuery();
     q->setReadOnly(true);
-    q->setSql(ReplaceEmptyLiterals(QStringLiteral("SELECT MAX(") + field + QStringLiteral(") as  MaxId from ") + table));
+    q->setSql(ReplaceEmptyLiterals(QStringLiteral("SELECT MAX(") + field +
+                                   QStringLiteral(") as  MaxId from ") + table));
     q->open();
     const Field* f = q->fieldByName(QStringLiteral("MaxId"));
     const qint64 max = f->isNull() ? 0 : f->asInteger();
     return max < 1 ? 1 : int(max + 1);
 }
 
-}  // namespace database
+} // namespace database
