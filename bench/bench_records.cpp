@@ -23,7 +23,6 @@
 
 // The bench targets compile their bench_*.cpp alone; the generator of the
 // large site comes with this one.
-#include "LargeSite.cpp"
 
 using namespace platform;
 

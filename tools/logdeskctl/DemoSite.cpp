@@ -1,6 +1,7 @@
 #include "DemoSite.h"
 
 #include "DMUnit.h"
+#include "DemoRecords.h"
 #include "ECCrypt.h"
 #include "SoftwareKeyToken.h"
 #include "Error.h"
@@ -236,6 +237,7 @@ void CreateDemoSite(database::TDM& dm, const QString& keysFolder)
         signature::WriteSecretKeyToken(keysFolder + QStringLiteral("/user") + QString::number(uid), signature::kUsbPort,
                                        id, keys.secretText);
     }
+    AddDemoRecords(dm);
     t.commit();
 }
 
