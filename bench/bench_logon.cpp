@@ -26,12 +26,13 @@
 
 using namespace platform;
 
-namespace {
+namespace
+{
 
 struct Site {
     ServerKind kind;
     QString address;
-    QString database;  // what the dialog's "Имя базы данных" holds
+    QString database; // what the dialog's "Имя базы данных" holds
 };
 
 QMap<QString, QString> pgWords()
@@ -44,7 +45,8 @@ QMap<QString, QString> pgWords()
 }
 
 // Inserts rows with one prepared statement.
-void insertRows(Server& s, const QString& table, int columns, const std::function<QVariantList(int)>& row, int count)
+void insertRows(Server& s, const QString& table, int columns,
+                const std::function<QVariantList(int)>& row, int count)
 {
     QStringList marks;
     for (int i = 0; i < columns; ++i)
@@ -77,7 +79,8 @@ void fillSite(Server& s)
             paths << pb;
             names << nb;
             for (int c = 0; c < 7; ++c) {
-                const QString pc = pb + QString("S%1`").arg(c), nc = nb + QString("Раздел %1`").arg(c);
+                const QString pc = pb + QString("S%1`").arg(c),
+                              nc = nb + QString("Раздел %1`").arg(c);
                 paths << pc;
                 names << nc;
                 for (int d = 0; d < 7; ++d) {
@@ -87,48 +90,62 @@ void fillSite(Server& s)
             }
         }
     }
-    insertRows(s, "MAGS", 5, [&](int i) {
-        const QString desc = names[i].section(u'`', -2, -2);
-        return QVariantList{paths[i], desc, names[i], paths[i].count(u'`') == 1 ? QVariant("EXT") : QVariant(), QVariant()};
-    }, int(paths.size()));
+    insertRows(
+        s, "MAGS", 5,
+        [&](int i) {
+            const QString desc = names[i].section(u'`', -2, -2);
+            return QVariantList{paths[i], desc, names[i],
+                                paths[i].count(u'`') == 1 ? QVariant("EXT") : QVariant(),
+                                QVariant()};
+        },
+        int(paths.size()));
     // 10 rights rows per journal.
-    insertRows(s, "CONFORMS", 5, [&](int i) {
-        const int j = i / 10, f = i % 10;
-        const QString field = f == 0 ? QString("ALL") : QString("F%1").arg(f);
-        return QVariantList{paths[j], field, QString("Поле %1").arg(f),
-                            f < 4 ? QVariant(QString("REF%1 (Справочник)").arg(f)) : QVariant(),
-                            QString("U1=r,w(1>2|3;2>3)\r\nG2=r,w,c\r\nALL=r")};
-    }, 20000);
+    insertRows(
+        s, "CONFORMS", 5,
+        [&](int i) {
+            const int j = i / 10, f = i % 10;
+            const QString field = f == 0 ? QString("ALL") : QString("F%1").arg(f);
+            return QVariantList{paths[j], field, QString("Поле %1").arg(f),
+                                f < 4 ? QVariant(QString("REF%1 (Справочник)").arg(f)) : QVariant(),
+                                QString("U1=r,w(1>2|3;2>3)\r\nG2=r,w,c\r\nALL=r")};
+        },
+        20000);
     for (int r = 0; r < 30; ++r) {
         const QString table = QString("REF%1").arg(r);
         s.execute(database::ReferenceTableStatement(table));
-        s.execute(QString("INSERT INTO REFS (NAME, REFERENCETABLE) VALUES ('Справочник %1', '%2')").arg(r).arg(table));
-        insertRows(s, table, 2, [&](int i) { return QVariantList{i + 1, QString("Значение %1 справочника").arg(i + 1)}; },
-                   1000);
+        s.execute(QString("INSERT INTO REFS (NAME, REFERENCETABLE) VALUES ('Справочник %1', '%2')")
+                      .arg(r)
+                      .arg(table));
+        insertRows(
+            s, table, 2,
+            [&](int i) {
+                return QVariantList{i + 1, QString("Значение %1 справочника").arg(i + 1)};
+            },
+            1000);
     }
     // Equipment: 6 levels of 5, 5, 5, 8, 10 and 9 children, cut at 100,000.
     int n = 0;
     QSqlQuery q(s.database());
     q.prepare("INSERT INTO EQUIPMENT VALUES (?, ?, ?, ?)");
-    std::function<void(const QString&, const QString&, int)> level = [&](const QString& path, const QString& full,
-                                                                        int depth) {
-        static const int fan[] = {5, 5, 5, 8, 10, 9};
-        if (depth == 6)
-            return;
-        for (int i = 0; i < fan[depth] && n < 100000; ++i) {
-            const QString p = path + QString("E%1`").arg(i);
-            const QString name = QString("Оборудование %1.%2").arg(depth).arg(i);
-            const QString f = full + name + u'`';
-            q.addBindValue(p);
-            q.addBindValue(name);
-            q.addBindValue(QString("C%1").arg(n));
-            q.addBindValue(f);
-            if (!q.exec())
-                throw Error("insert into EQUIPMENT failed");
-            ++n;
-            level(p, f, depth + 1);
-        }
-    };
+    std::function<void(const QString&, const QString&, int)> level =
+        [&](const QString& path, const QString& full, int depth) {
+            static const int fan[] = {5, 5, 5, 8, 10, 9};
+            if (depth == 6)
+                return;
+            for (int i = 0; i < fan[depth] && n < 100000; ++i) {
+                const QString p = path + QString("E%1`").arg(i);
+                const QString name = QString("Оборудование %1.%2").arg(depth).arg(i);
+                const QString f = full + name + u'`';
+                q.addBindValue(p);
+                q.addBindValue(name);
+                q.addBindValue(QString("C%1").arg(n));
+                q.addBindValue(f);
+                if (!q.exec())
+                    throw Error("insert into EQUIPMENT failed");
+                ++n;
+                level(p, f, depth + 1);
+            }
+        };
     level(QString(), QString(), 0);
     t.commit();
 }
@@ -156,7 +173,8 @@ struct Sites {
             pgAdmin->setPassword(w.value("password"));
             pgAdmin->open();
             pgDatabase = "bench_" + QUuid::createUuid().toString(QUuid::Id128).left(12);
-            pgAdmin->execute("CREATE DATABASE " + pgDatabase + " TEMPLATE template0 ENCODING 'UTF8'");
+            pgAdmin->execute("CREATE DATABASE " + pgDatabase +
+                             " TEMPLATE template0 ENCODING 'UTF8'");
             Server p(ServerKind::TCP);
             p.setAddress(w.value("host") + ":" + w.value("port"));
             p.setDatabaseName(pgDatabase);
@@ -164,7 +182,8 @@ struct Sites {
             p.setPassword(w.value("password"));
             p.open();
             fillSite(p);
-            list.push_back({"PostgreSQL", Site{ServerKind::TCP, p.address(), pgDatabase + ":" + w.value("user")}});
+            list.push_back({"PostgreSQL", Site{ServerKind::TCP, p.address(),
+                                               pgDatabase + ":" + w.value("user")}});
         }
     }
     ~Sites()
@@ -187,7 +206,10 @@ Sites& sites()
     return *sitesHolder();
 }
 
-QString switchOf(const Site& site) { return site.kind == ServerKind::BDE ? "x /BDE" : "x /RDA"; }
+QString switchOf(const Site& site)
+{
+    return site.kind == ServerKind::BDE ? "x /BDE" : "x /RDA";
+}
 
 void logOnOnce(const Site& site, bool withCacheFile, benchmark::State& state)
 {
@@ -219,14 +241,16 @@ void rawReadOnce(const Site& site, bool withCacheFile)
     s.setUserName(user.isEmpty() ? "logdesk" : user);
     s.setPassword("bench");
     s.open();
-    QStringList statements = {"select * from PERSONS", "SELECT * FROM refs", "SELECT * FROM CONFORMS",
+    QStringList statements = {"select * from PERSONS", "SELECT * FROM refs",
+                              "SELECT * FROM CONFORMS",
                               "SELECT * from mags order by FULLDESCRIPTION"};
     for (int r = 0; r < 30; ++r)
         statements.append(QString("Select * from  REF%1 order by aCode").arg(r));
     if (withCacheFile) {
         statements.append("Select count(FULLPATH) as C from Equipment");
     } else {
-        statements.append("Select FULLPATH, DESCRIPTION, CODE, FULLDESCRIPTION from Equipment order by FULLPATH");
+        statements.append(
+            "Select FULLPATH, DESCRIPTION, CODE, FULLDESCRIPTION from Equipment order by FULLPATH");
     }
     qint64 touched = 0;
     for (const QString& text : statements) {
@@ -249,7 +273,7 @@ void rawReadOnce(const Site& site, bool withCacheFile)
 void BM_LogOn(benchmark::State& state, size_t siteIndex, bool withCacheFile)
 {
     const Site& site = sites().list.at(siteIndex).second;
-    if (withCacheFile) {  // make sure the file exists and is current
+    if (withCacheFile) { // make sure the file exists and is current
         database::TDM dm(switchOf(site));
         startup::HeadlessLogOnView view;
         startup::ConnectAndLogOn(dm, view, site.address, site.database, "1", "bench");
@@ -266,7 +290,7 @@ void BM_RawRead(benchmark::State& state, size_t siteIndex, bool withCacheFile)
         rawReadOnce(site, withCacheFile);
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -293,6 +317,6 @@ int main(int argc, char** argv)
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    sitesHolder().reset();  // while the database drivers are still there
+    sitesHolder().reset(); // while the database drivers are still there
     return 0;
 }

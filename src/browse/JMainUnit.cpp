@@ -8,7 +8,8 @@
 #include <QStyle>
 #include <QTreeView>
 
-namespace browse {
+namespace browse
+{
 
 TfrmJournalMain::TfrmJournalMain(QWidget* parent) : QMainWindow(parent)
 {
@@ -41,10 +42,11 @@ TfrmJournalMain::TfrmJournalMain(QWidget* parent) : QMainWindow(parent)
             EQTree->setCurrentIndex(root);
         }
     });
-    connect(MagTree->selectionModel(), &QItemSelectionModel::currentChanged, this, &TfrmJournalMain::MagTreeClick);
+    connect(MagTree->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &TfrmJournalMain::MagTreeClick);
     auto* left = new QSplitter(Qt::Horizontal, this);
     left->addWidget(splitter);
-    left->addWidget(new QWidget(left));  // the list form's place
+    left->addWidget(new QWidget(left)); // the list form's place
     left->setStretchFactor(1, 3);
     setCentralWidget(left);
     resize(1000, 700);
@@ -53,10 +55,14 @@ TfrmJournalMain::TfrmJournalMain(QWidget* parent) : QMainWindow(parent)
 void TfrmJournalMain::MagTreeClick()
 {
     auto* model = static_cast<catalogue::TreeModel*>(MagTree->model());
-    catalogue::SelectJournal(static_cast<catalogue::JournalNode*>(model->node(MagTree->currentIndex())));
+    catalogue::SelectJournal(
+        static_cast<catalogue::JournalNode*>(model->node(MagTree->currentIndex())));
 }
 
-void TfrmJournalMain::treesRebuilt() { MagTreeClick(); }
+void TfrmJournalMain::treesRebuilt()
+{
+    MagTreeClick();
+}
 
 void TfrmJournalMain::showEvent(QShowEvent* event)
 {
@@ -84,4 +90,4 @@ void TfrmJournalMain::itmServerLogonClick()
         logOnCommand();
 }
 
-}  // namespace browse
+} // namespace browse

@@ -11,15 +11,18 @@
 
 class QTreeView;
 
-namespace database {
+namespace database
+{
 class TDM;
 }
 
-namespace browse {
+namespace browse
+{
 
 inline constexpr const char* kMainCaption = "Оперативные журналы";
 
-class TfrmJournalMain : public QMainWindow {
+class TfrmJournalMain : public QMainWindow
+{
     Q_OBJECT
 public:
     explicit TfrmJournalMain(QWidget* parent = nullptr);
@@ -59,4 +62,4 @@ private:
     bool m_shown = false;
 };
 
-}  // namespace browse
+} // namespace browse

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 
-namespace catalogue {
+namespace catalogue
+{
 
 // --- nodes ----------------------------------------------------------------------
 
-int TreeNode::indexInParent() const { return m_index; }
+int TreeNode::indexInParent() const
+{
+    return m_index;
+}
 
 TreeNode* TreeNode::nextSibling() const
 {
@@ -50,7 +54,8 @@ void Tree::attach(TreeNode* parent, std::unique_ptr<TreeNode> node)
     changed();
 }
 
-namespace {
+namespace
+{
 
 int subtreeSize(const TreeNode* n)
 {
@@ -68,8 +73,7 @@ bool isWithin(const TreeNode* node, const TreeNode* ancestor)
     return false;
 }
 
-
-}  // namespace
+} // namespace
 
 void Tree::remove(TreeNode* node)
 {
@@ -79,7 +83,8 @@ void Tree::remove(TreeNode* node)
         m_selected = nullptr;
     auto& siblings = siblingsOf(node);
     m_count -= subtreeSize(node);
-    siblings.erase(std::remove_if(siblings.begin(), siblings.end(), [&](const auto& p) { return p.get() == node; }),
+    siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
+                                  [&](const auto& p) { return p.get() == node; }),
                    siblings.end());
     renumber(siblings);
     changed();
@@ -170,7 +175,8 @@ TreeNode* TreeModel::node(const QModelIndex& index) const
 
 QModelIndex TreeModel::indexOf(const TreeNode* node) const
 {
-    return node ? createIndex(node->indexInParent(), 0, const_cast<TreeNode*>(node)) : QModelIndex();
+    return node ? createIndex(node->indexInParent(), 0, const_cast<TreeNode*>(node))
+                : QModelIndex();
 }
 
 QModelIndex TreeModel::index(int row, int column, const QModelIndex& parent) const
@@ -195,7 +201,10 @@ int TreeModel::rowCount(const QModelIndex& parent) const
     return p ? p->childCount() : m_tree->topCount();
 }
 
-int TreeModel::columnCount(const QModelIndex&) const { return m_columns; }
+int TreeModel::columnCount(const QModelIndex&) const
+{
+    return m_columns;
+}
 
 QVariant TreeModel::data(const QModelIndex& index, int role) const
 {
@@ -205,10 +214,13 @@ QVariant TreeModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return index.column() == 0 ? n->caption : n->columns.value(index.column() - 1);
-    case ImageIndexRole: return n->imageIndex;
-    case FullPathRole: return n->fullPath();
-    default: return QVariant();
+    case ImageIndexRole:
+        return n->imageIndex;
+    case FullPathRole:
+        return n->fullPath();
+    default:
+        return QVariant();
     }
 }
 
-}  // namespace catalogue
+} // namespace catalogue

@@ -9,14 +9,15 @@
 #include <memory>
 #include <vector>
 
-namespace catalogue {
+namespace catalogue
+{
 
 // The journal node record.
 struct TInfo {
     QString FullPath;
     QString FullDescription;
     QString ExtTable;
-    QString Permissions;  // the prepared rights lines, each ending in CR LF
+    QString Permissions; // the prepared rights lines, each ending in CR LF
 };
 
 // The equipment node record.
@@ -26,12 +27,13 @@ struct TEQInfo {
     QString Code;
 };
 
-class TreeNode {
+class TreeNode
+{
 public:
     virtual ~TreeNode() = default;
 
     QString caption;
-    QStringList columns;  // columns 1, 2, ... (column 0 is the caption)
+    QStringList columns; // columns 1, 2, ... (column 0 is the caption)
     int imageIndex = -1;
     int selectedIndex = -1;
     int stateIndex = -1;
@@ -44,8 +46,8 @@ public:
     int childCount() const { return int(m_children.size()); }
     bool hasChildren() const { return !m_children.empty(); }
     TreeNode* child(int i) const { return m_children[size_t(i)].get(); }
-    int indexInParent() const;   // position among the siblings (or the top-level nodes)
-    int level() const { return m_level; }  // 0 for a top-level node
+    int indexInParent() const;            // position among the siblings (or the top-level nodes)
+    int level() const { return m_level; } // 0 for a top-level node
     TreeNode* nextSibling() const;
     // The next node in display order: the first child, else the next sibling,
     // else the next sibling of the nearest ancestor that has one.
@@ -55,19 +57,21 @@ private:
     friend class Tree;
     TreeNode* m_parent = nullptr;
     class Tree* m_tree = nullptr;
-    int m_index = 0;  // position among the siblings
+    int m_index = 0; // position among the siblings
     int m_level = 0;
     std::vector<std::unique_ptr<TreeNode>> m_children;
 };
 
-class JournalNode : public TreeNode {
+class JournalNode : public TreeNode
+{
 public:
     TInfo info;
     const QString& fullPath() const override { return info.FullPath; }
     const QString& fullDescription() const override { return info.FullDescription; }
 };
 
-class EquipmentNode : public TreeNode {
+class EquipmentNode : public TreeNode
+{
 public:
     TEQInfo info;
     const QString& fullPath() const override { return info.FullPath; }
@@ -76,7 +80,8 @@ public:
 
 // A tree: top-level nodes and their descendants. Views follow it through
 // TreeModel, which is told of every change by the tree.
-class Tree {
+class Tree
+{
 public:
     virtual ~Tree();
 
@@ -88,8 +93,7 @@ public:
 
     // Adds a node of type N as the last child of parent (or the last
     // top-level node when parent is none).
-    template <class N>
-    N* add(TreeNode* parent)
+    template <class N> N* add(TreeNode* parent)
     {
         auto node = std::make_unique<N>();
         N* raw = node.get();
@@ -126,8 +130,8 @@ private:
 };
 
 // A tree whose nodes are all of one type.
-template <class N>
-class TypedTree : public Tree {
+template <class N> class TypedTree : public Tree
+{
 public:
     N* first() const { return static_cast<N*>(Tree::first()); }
     N* top(int i) const { return static_cast<N*>(Tree::top(i)); }
@@ -139,7 +143,8 @@ using EquipmentTree = TypedTree<EquipmentNode>;
 
 // Shows a tree in a Qt view: column 0 the caption, then the hidden columns;
 // Qt::UserRole gives the image index, Qt::UserRole + 1 the full path.
-class TreeModel : public QAbstractItemModel {
+class TreeModel : public QAbstractItemModel
+{
     Q_OBJECT
 public:
     explicit TreeModel(Tree* tree, int columnCount = 1, QObject* parent = nullptr);
@@ -164,4 +169,4 @@ private:
     int m_columns;
 };
 
-}  // namespace catalogue
+} // namespace catalogue

@@ -9,9 +9,11 @@ using database::TDM;
 using platform::DataSet;
 using platform::Field;
 
-namespace catalogue {
+namespace catalogue
+{
 
-namespace {
+namespace
+{
 
 constexpr QChar kSeparator = u'`';
 const QString kCrLf = QStringLiteral("\r\n");
@@ -48,7 +50,10 @@ QString lineValue(const QStringList& lines, const QString& name)
     return QString();
 }
 
-QString trimmedText(const Field* f) { return f ? f->asString().trimmed() : QString(); }
+QString trimmedText(const Field* f)
+{
+    return f ? f->asString().trimmed() : QString();
+}
 
 // The journal sign pictures (32 x 32). They serve no display of the main
 // window; they are kept for windows that show them.
@@ -58,7 +63,7 @@ QList<QImage>& signImages()
     return images;
 }
 
-}  // namespace
+} // namespace
 
 // --- paths ------------------------------------------------------------------------
 
@@ -107,7 +112,8 @@ TreeNode* FindParentNode(TreeNode* node, const QString& path)
 
 // --- rights -----------------------------------------------------------------------
 
-QString CheckRight(const TreeNode* node, const QString& path, const QString& name, const QString& right)
+QString CheckRight(const TreeNode* node, const QString& path, const QString& name,
+                   const QString& right)
 {
     if (!path.isEmpty())
         node = FindNodeByPath(const_cast<TreeNode*>(node), path);
@@ -130,8 +136,9 @@ QString CheckRight(const TreeNode* node, const QString& path, const QString& nam
 QString RightsValueFor(const QString& permissions, int uid, int gid)
 {
     const QStringList lines = splitLines(permissions);
-    for (const QString& owner : {QStringLiteral("U") + QString::number(uid), QStringLiteral("G") + QString::number(gid),
-                                 QStringLiteral("ALL")}) {
+    for (const QString& owner :
+         {QStringLiteral("U") + QString::number(uid), QStringLiteral("G") + QString::number(gid),
+          QStringLiteral("ALL")}) {
         const QString v = lineValue(lines, owner);
         if (!v.isEmpty())
             return v;
@@ -141,18 +148,20 @@ QString RightsValueFor(const QString& permissions, int uid, int gid)
 
 // --- the journal tree ---------------------------------------------------------------
 
-namespace {
+namespace
+{
 
 // The prepared lines of a journal, from its own CONFORMS rows (in table order),
 // then the parent's lines for every name the journal lacks.
-QString preparedLines(const QList<int>& rows, DataSet& conforms, const Field* fieldName, const Field* permissions,
-                      const JournalNode* parent)
+QString preparedLines(const QList<int>& rows, DataSet& conforms, const Field* fieldName,
+                      const Field* permissions, const JournalNode* parent)
 {
     QString lines;
     QStringList ownNames;
     for (int row : rows) {
         conforms.setRecNo(row);
-        const QString value = RightsValueFor(permissions->asString(), LogOn().CurrentUID, LogOn().CurrentGID);
+        const QString value =
+            RightsValueFor(permissions->asString(), LogOn().CurrentUID, LogOn().CurrentGID);
         if (value.isEmpty())
             continue;
         const QString name = fieldName->asString();
@@ -188,7 +197,7 @@ int addSignImage(const Field* sign)
     return int(signImages().size()) - 1;
 }
 
-}  // namespace
+} // namespace
 
 void BuildJournalTree(TDM& dm, JournalTree& tree)
 {
@@ -236,11 +245,13 @@ void BuildJournalTree(TDM& dm, JournalTree& tree)
         node->caption = caption;
         node->stateIndex = signIndex;
         node->info.FullPath = fullPath;
-        node->info.FullDescription = (parent ? parent->info.FullDescription : QString()) + caption + kSeparator;
+        node->info.FullDescription =
+            (parent ? parent->info.FullDescription : QString()) + caption + kSeparator;
         node->info.ExtTable = parent ? parent->info.ExtTable : trimmedText(fExtTable);
         node->info.Permissions =
             preparedLines(rowsOfJournal.value(fullPath), conforms, cName, cPermissions, parent);
-        node->columns = {node->info.FullPath, node->info.FullDescription, node->info.ExtTable, node->info.Permissions};
+        node->columns = {node->info.FullPath, node->info.FullDescription, node->info.ExtTable,
+                         node->info.Permissions};
         byPath.insert(fullPath, node);
         previous = node;
     }
@@ -263,7 +274,8 @@ void PruneUnreadableJournals(JournalTree& tree)
         {
             for (int i = node->childCount() - 1; i >= 0; --i)
                 prune(node->child(i));
-            if (!node->hasChildren() && CheckRight(node, QString(), QStringLiteral("ALL"), QStringLiteral("r")).isEmpty())
+            if (!node->hasChildren() &&
+                CheckRight(node, QString(), QStringLiteral("ALL"), QStringLiteral("r")).isEmpty())
                 tree.remove(node);
         }
     } walk{tree};
@@ -279,7 +291,10 @@ CurrentJournalValues& CurrentJournal()
     return values;
 }
 
-void ClearCurrentJournal() { CurrentJournal() = CurrentJournalValues{}; }
+void ClearCurrentJournal()
+{
+    CurrentJournal() = CurrentJournalValues{};
+}
 
 JournalSelection SelectJournal(JournalNode* node)
 {
@@ -287,10 +302,14 @@ JournalSelection SelectJournal(JournalNode* node)
     if (!node)
         return s;
     CurrentJournal() = {node, node->info.FullPath, node->info.FullDescription, node->info.ExtTable};
-    s.requestEnabled = !CheckRight(node, node->info.FullPath, QStringLiteral("ALL"), QStringLiteral("r")).isEmpty();
-    s.createEnabled = !node->hasChildren() &&
-                      !CheckRight(node, node->info.FullPath, QStringLiteral("ALL"), QStringLiteral("c")).isEmpty();
+    s.requestEnabled =
+        !CheckRight(node, node->info.FullPath, QStringLiteral("ALL"), QStringLiteral("r"))
+             .isEmpty();
+    s.createEnabled =
+        !node->hasChildren() &&
+        !CheckRight(node, node->info.FullPath, QStringLiteral("ALL"), QStringLiteral("c"))
+             .isEmpty();
     return s;
 }
 
-}  // namespace catalogue
+} // namespace catalogue

@@ -11,11 +11,13 @@
 #include <QString>
 #include <QStringList>
 
-namespace database {
+namespace database
+{
 class TDM;
 }
 
-namespace catalogue {
+namespace catalogue
+{
 
 // --- paths ------------------------------------------------------------------------
 
@@ -33,8 +35,7 @@ TreeNode* FindNodeByPath(TreeNode* start, const QString& path);
 // (case-sensitive; an empty FullPath never occurs); none when none does.
 TreeNode* FindParentNode(TreeNode* node, const QString& path);
 
-template <class N>
-N* FindNodeByPath(N* start, const QString& path)
+template <class N> N* FindNodeByPath(N* start, const QString& path)
 {
     return static_cast<N*>(FindNodeByPath(static_cast<TreeNode*>(start), path));
 }
@@ -44,7 +45,8 @@ N* FindNodeByPath(N* start, const QString& path)
 // The granting word of the rights value for name (falling back to the "ALL"
 // line), for a write word with its transition list; empty when not granted.
 // With a path, the node is first searched from node by FindNodeByPath.
-QString CheckRight(const TreeNode* node, const QString& path, const QString& name, const QString& right);
+QString CheckRight(const TreeNode* node, const QString& path, const QString& name,
+                   const QString& right);
 
 // The prepared line value of one rights text (CONFORMS.PERMISSIONS) for a
 // user: the line of "U"+uid, else "G"+gid, else "ALL"; empty counts as absent.
@@ -73,8 +75,8 @@ void ClearCurrentJournal();
 
 // What selecting a journal in the tree enables.
 struct JournalSelection {
-    bool requestEnabled = false;  // "Запрос": "r" on ALL
-    bool createEnabled = false;   // "Создать": a journal without children, "c" on ALL
+    bool requestEnabled = false; // "Запрос": "r" on ALL
+    bool createEnabled = false;  // "Создать": a journal without children, "c" on ALL
 };
 // Takes the selected node into account (none keeps the current values).
 JournalSelection SelectJournal(JournalNode* node);
@@ -86,8 +88,8 @@ JournalSelection SelectJournal(JournalNode* node);
 EquipmentTree*& EquipmentEditorTree();
 
 enum class EquipmentTreeRole {
-    Main,    // the main window's tree: a root item, icons shifted by one
-    Editor,  // the references editor's tree: identifier and code columns
+    Main,   // the main window's tree: a root item, icons shifted by one
+    Editor, // the references editor's tree: identifier and code columns
     Other,
 };
 
@@ -110,9 +112,10 @@ void CopyEquipmentTree(const EquipmentTree& source, EquipmentTree& target);
 // The equipment chooser holder's tree: a copy of the main window's tree, made
 // when it is first used after each refill (a large tree is not copied at
 // log-on for a chooser nobody opens).
-class EquipmentChooserTree {
+class EquipmentChooserTree
+{
 public:
-    void refill(const EquipmentTree& source);  // source must outlive the next tree()
+    void refill(const EquipmentTree& source); // source must outlive the next tree()
     EquipmentTree& tree();
 
 private:
@@ -130,4 +133,4 @@ QString Transliterate(const QString& name);
 QString CommaListItem(int index, const QString& list);
 int CommaListIndex(const QString& item, const QString& list);
 
-}  // namespace catalogue
+} // namespace catalogue

@@ -2,17 +2,21 @@
 #include "Messages.h"
 #include "TextEncoding.h"
 
-namespace catalogue {
+namespace catalogue
+{
 
-namespace {
+namespace
+{
 
 const char* const kCapitals = "А,Б,В,Г,Д,Е,Ё,Ж,З,И,Й,К,Л,М,Н,О,П,Р,С,Т,У,Ф,Х,Ц,Ч,Ш,Щ,Ь,Ы,Ъ,Э,Ю,Я";
-const char* const kSmallAndDigits = "а,б,в,г,д,е,ё,ж,з,и,й,к,л,м,н,о,п,р,с,т,у,ф,х,ц,ч,ш,щ,ь,ы,ъ,э,ю,я,0,1,2,3,4,5,6,7,8,9";
-const char* const kLatin = "A,B,V,G,D,E,E,J,Z,I,Y,K,L,M,N,O,P,R,S,T,U,F,H,TS,CH,SH,SH,,Y,,E,YU,YA,0,1,2,3,4,5,6,7,8,9";
+const char* const kSmallAndDigits =
+    "а,б,в,г,д,е,ё,ж,з,и,й,к,л,м,н,о,п,р,с,т,у,ф,х,ц,ч,ш,щ,ь,ы,ъ,э,ю,я,0,1,2,3,4,5,6,7,8,9";
+const char* const kLatin =
+    "A,B,V,G,D,E,E,J,Z,I,Y,K,L,M,N,O,P,R,S,T,U,F,H,TS,CH,SH,SH,,Y,,E,YU,YA,0,1,2,3,4,5,6,7,8,9";
 
 const QString kForbidden = QStringLiteral("/\\:*?\"<>|.& %;,!^");
 
-}  // namespace
+} // namespace
 
 QString CommaListItem(int index, const QString& list)
 {
@@ -51,7 +55,8 @@ bool ValidateIdentifier(const QString& identifier, const QString& path, bool rep
         return false;
     }
     if (!IsValidIdentifierText(identifier)) {
-        platform::ShowWarning(QStringLiteral("Идентификатор может содержать только буквы латинского алфавита и цифры"));
+        platform::ShowWarning(QStringLiteral(
+            "Идентификатор может содержать только буквы латинского алфавита и цифры"));
         return false;
     }
     EquipmentTree* tree = EquipmentEditorTree();
@@ -86,4 +91,4 @@ QString Transliterate(const QString& name)
     return result;
 }
 
-}  // namespace catalogue
+} // namespace catalogue

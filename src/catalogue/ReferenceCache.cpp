@@ -19,16 +19,21 @@ using platform::FieldType;
 using platform::Query;
 using platform::TickCount;
 
-namespace catalogue {
+namespace catalogue
+{
 
-namespace {
+namespace
+{
 
 const char* const kEquipmentDataSet = "RefDSEQRef";
-const char* const kEquipmentSql = "Select FULLPATH, DESCRIPTION, CODE, FULLDESCRIPTION from Equipment order by FULLPATH";
+const char* const kEquipmentSql =
+    "Select FULLPATH, DESCRIPTION, CODE, FULLDESCRIPTION from Equipment order by FULLPATH";
 
 bool isConfigurationProgram()
 {
-    return QFileInfo(QCoreApplication::applicationFilePath()).fileName().contains(QLatin1String("logadmin"));
+    return QFileInfo(QCoreApplication::applicationFilePath())
+        .fileName()
+        .contains(QLatin1String("logadmin"));
 }
 
 // The length of ParentPath(path), without making it.
@@ -43,7 +48,10 @@ qsizetype parentPathLength(const QString& path)
     return start < 0 ? 0 : start + 1;
 }
 
-QString ms(qint64 since) { return QString::number(TickCount() - since) + QStringLiteral("ms"); }
+QString ms(qint64 since)
+{
+    return QString::number(TickCount() - since) + QStringLiteral("ms");
+}
 
 Query* equipmentDataSet(TDM& dm)
 {
@@ -80,7 +88,7 @@ bool loadCacheFile(TDM& dm, Query& equipment, const QString& path)
     return equipment.rowCount() == serverRows;
 }
 
-}  // namespace
+} // namespace
 
 EquipmentTree*& EquipmentEditorTree()
 {
@@ -104,7 +112,8 @@ QString EquipmentCachePath(const TDM& dm)
         profile.chop(1);
     QString folder;
     if (!profile.isEmpty()) {
-        folder = QDir::fromNativeSeparators(profile) + QStringLiteral("/Application Data/Brenholt/");
+        folder =
+            QDir::fromNativeSeparators(profile) + QStringLiteral("/Application Data/Brenholt/");
     } else {
 #ifdef Q_OS_WIN
         folder = QCoreApplication::applicationDirPath() + u'/';
@@ -114,7 +123,8 @@ QString EquipmentCachePath(const TDM& dm)
         QString data = qEnvironmentVariable("XDG_DATA_HOME");
         if (data.isEmpty() && !qEnvironmentVariable("HOME").isEmpty())
             data = qEnvironmentVariable("HOME") + QStringLiteral("/.local/share");
-        folder = data.isEmpty() ? QCoreApplication::applicationDirPath() + u'/' : data + QStringLiteral("/Brenholt/");
+        folder = data.isEmpty() ? QCoreApplication::applicationDirPath() + u'/'
+                                : data + QStringLiteral("/Brenholt/");
 #endif
     }
     return folder + file;
@@ -142,7 +152,8 @@ void CreateRefList(TDM& dm)
         q->setServer(dm.currentServer());
         q->setReadOnly(false);
         q->open();
-        DebugLine(QStringLiteral("CreateRefList: open \"") + stored + QStringLiteral("\" ") + ms(t));
+        DebugLine(QStringLiteral("CreateRefList: open \"") + stored + QStringLiteral("\" ") +
+                  ms(t));
         t = TickCount();
     }
 
@@ -299,4 +310,4 @@ void CopyEquipmentTree(const EquipmentTree& source, EquipmentTree& target)
     target.endUpdate();
 }
 
-}  // namespace catalogue
+} // namespace catalogue

@@ -1,6 +1,7 @@
 #include "LogOnValues.h"
 
-namespace database {
+namespace database
+{
 
 LogOnValues& LogOn()
 {
@@ -8,4 +9,4 @@ LogOnValues& LogOn()
     return values;
 }
 
-}  // namespace database
+} // namespace database

@@ -6,11 +6,13 @@
 #include <QString>
 #include <QStringList>
 
-namespace platform {
+namespace platform
+{
 class Server;
 }
 
-namespace database {
+namespace database
+{
 
 // The list that TDM.DBIsCorrect checks, in its order.
 inline constexpr const char* kSystemTableList =
@@ -18,7 +20,8 @@ inline constexpr const char* kSystemTableList =
 
 // The core field list: these fields of a record go to CORETABLE, every other
 // stored field to the journal's extension table.
-inline constexpr const char* kCoreFieldList = "RECID,FULLPATH,DATECREATE,DATE1,DATE2,OBJECT,COMMENT,NUM,STATE";
+inline constexpr const char* kCoreFieldList =
+    "RECID,FULLPATH,DATECREATE,DATE1,DATE2,OBJECT,COMMENT,NUM,STATE";
 
 // The level separator of paths (FULLPATH, FULLDESCRIPTION).
 inline constexpr char16_t kPathSeparator = u'`';
@@ -42,4 +45,4 @@ QString ExtensionTableStatement(const QString& name);
 // "CREATE TABLE " + name + " (aCode INTEGER, aValue Char(50))": a reference table.
 QString ReferenceTableStatement(const QString& name);
 
-}  // namespace database
+} // namespace database

@@ -5,7 +5,8 @@
 
 using platform::SqlStatement;
 
-namespace database {
+namespace database
+{
 
 QStringList CutIntoPieces(const QString& text)
 {
@@ -67,4 +68,4 @@ void TDBStream::SaveToDB(const QString& fullPath, const QString& formName, int r
     transaction.commit();
 }
 
-}  // namespace database
+} // namespace database

@@ -6,7 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace database {
+namespace database
+{
 
 class TDM;
 
@@ -15,7 +16,8 @@ enum StoredObjectKind : int { RecordForm = 1, RecordListForm = 2, ReportTemplate
 
 inline constexpr int kPieceLength = 32767;
 
-class TDBStream {
+class TDBStream
+{
 public:
     explicit TDBStream(TDM& dm) : m_dm(dm) {}
 
@@ -43,4 +45,4 @@ private:
 // The text cut into stored pieces: 32767 characters each, the last the rest.
 QStringList CutIntoPieces(const QString& text);
 
-}  // namespace database
+} // namespace database

@@ -4,11 +4,16 @@
 
 #include <QRegularExpression>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
-bool isNullValue(const QVariant& v) { return !v.isValid() || v.isNull(); }
+bool isNullValue(const QVariant& v)
+{
+    return !v.isValid() || v.isNull();
+}
 
 bool sameValue(const QVariant& a, const QVariant& b)
 {
@@ -18,7 +23,7 @@ bool sameValue(const QVariant& a, const QVariant& b)
     return a == b;
 }
 
-}  // namespace
+} // namespace
 
 DataSet::DataSet(QObject* parent) : QObject(parent) {}
 DataSet::~DataSet() = default;
@@ -114,9 +119,10 @@ std::vector<int> DataSet::bindFieldsToDefs()
     for (const auto& f : m_fields) {
         if (f->kind() != FieldKind::Data)
             continue;
-        const bool found = std::any_of(m_fieldDefs.begin(), m_fieldDefs.end(), [&](const FieldDef& d) {
-            return d.name.compare(f->name(), Qt::CaseInsensitive) == 0;
-        });
+        const bool found =
+            std::any_of(m_fieldDefs.begin(), m_fieldDefs.end(), [&](const FieldDef& d) {
+                return d.name.compare(f->name(), Qt::CaseInsensitive) == 0;
+            });
         if (!found)
             throw Error(QStringLiteral("Field '%1' not found").arg(f->name()));
     }
@@ -185,7 +191,8 @@ void DataSet::checkBrowse(const char* operation) const
 {
     checkActive();
     if (m_state != DataSetState::Browse)
-        throw Error(QStringLiteral("Cannot %1 while the dataset is being edited").arg(QLatin1String(operation)));
+        throw Error(QStringLiteral("Cannot %1 while the dataset is being edited")
+                        .arg(QLatin1String(operation)));
 }
 
 void DataSet::setState(DataSetState s)
@@ -277,7 +284,8 @@ bool DataSet::locate(const QString& names, const QVariantList& values, LocateOpt
     std::vector<Field*> fields;
     for (const QString& n : parts)
         fields.push_back(fieldByName(n.trimmed()));
-    const Qt::CaseSensitivity cs = options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+    const Qt::CaseSensitivity cs =
+        options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
     for (int pos = 0; pos < recordCount(); ++pos) {
         const Row& r = m_rows[size_t(rowIndexOf(pos))];
         bool all = true;
@@ -287,8 +295,9 @@ bool DataSet::locate(const QString& names, const QVariantList& values, LocateOpt
             if (isNullValue(want) || isNullValue(v)) {
                 all = isNullValue(want) && isNullValue(v);
             } else if (IsTextType(fields[i]->type()) || want.typeId() == QMetaType::QString) {
-                const QString have = v.typeId() == QMetaType::QDateTime ? DateTimeToSqlText(v.toDateTime())
-                                                                         : v.toString();
+                const QString have = v.typeId() == QMetaType::QDateTime
+                                         ? DateTimeToSqlText(v.toDateTime())
+                                         : v.toString();
                 all = options.partialKey ? have.startsWith(want.toString(), cs)
                                          : have.compare(want.toString(), cs) == 0;
             } else {
@@ -310,7 +319,8 @@ void DataSet::setFilter(const QString& text)
     // Split at "and" outside quotes; each part is NAME=value.
     std::vector<Condition> conditions;
     static const QRegularExpression cond(
-        QStringLiteral(R"(^\s*\(?\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*('(?:[^']|'')*'|[-+]?[0-9]+(?:\.[0-9]+)?)\s*\)?\s*(?:and\s+|$))"),
+        QStringLiteral(
+            R"(^\s*\(?\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*('(?:[^']|'')*'|[-+]?[0-9]+(?:\.[0-9]+)?)\s*\)?\s*(?:and\s+|$))"),
         QRegularExpression::CaseInsensitiveOption);
     QString rest = text.trimmed();
     while (!rest.isEmpty()) {
@@ -320,7 +330,8 @@ void DataSet::setFilter(const QString& text)
         QString value = m.captured(2);
         const bool isText = value.startsWith(u'\'');
         if (isText)
-            value = value.mid(1, value.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+            value =
+                value.mid(1, value.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
         conditions.push_back({m.captured(1), value, isText});
         rest = rest.mid(m.capturedLength()).trimmed();
     }
@@ -479,7 +490,8 @@ void DataSet::append()
 void DataSet::insert()
 {
     checkActive();
-    const int at = (m_cursor >= 0 && m_cursor < recordCount()) ? rowIndexOf(m_cursor) : int(m_rows.size());
+    const int at =
+        (m_cursor >= 0 && m_cursor < recordCount()) ? rowIndexOf(m_cursor) : int(m_rows.size());
     append();
     m_insertAt = at;
 }
@@ -606,4 +618,4 @@ void DataSet::notifyDataSet()
         emit dataSetChanged();
 }
 
-}  // namespace platform
+} // namespace platform

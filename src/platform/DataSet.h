@@ -15,7 +15,8 @@
 #include <memory>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 
@@ -24,7 +25,8 @@ struct LocateOptions {
     bool partialKey = false;
 };
 
-class DataSet : public QObject {
+class DataSet : public QObject
+{
     Q_OBJECT
 public:
     explicit DataSet(QObject* parent = nullptr);
@@ -48,8 +50,8 @@ public:
 
     int fieldCount() const { return int(m_fields.size()); }
     Field* field(int index) const { return m_fields[size_t(index)].get(); }
-    Field* findField(const QString& name) const;  // nullptr when absent
-    Field* fieldByName(const QString& name) const;  // raises when absent
+    Field* findField(const QString& name) const;   // nullptr when absent
+    Field* fieldByName(const QString& name) const; // raises when absent
     QStringList fieldNames() const;
 
     // --- life -------------------------------------------------------------
@@ -59,9 +61,9 @@ public:
     DataSetState state() const { return m_state; }
 
     // --- cursor -----------------------------------------------------------
-    int recordCount() const;  // rows that pass the filter
+    int recordCount() const; // rows that pass the filter
     bool isEmpty() const { return recordCount() == 0; }
-    int recNo() const { return m_cursor; }  // 0-based position in the filtered rows
+    int recNo() const { return m_cursor; } // 0-based position in the filtered rows
     void setRecNo(int index);
     void first();
     void last();
@@ -88,8 +90,8 @@ public:
     // --- editing ----------------------------------------------------------
     bool readOnly() const { return m_readOnly; }
     void setReadOnly(bool r) { m_readOnly = r; }
-    void append();  // new row at the end, insert state
-    void insert();  // new row before the current one
+    void append(); // new row at the end, insert state
+    void insert(); // new row before the current one
     void edit();
     void post();
     void cancel();
@@ -124,22 +126,22 @@ public:
 
     // --- raw access (snapshots, models) ------------------------------------
     using Row = std::vector<QVariant>;
-    int rowCount() const { return int(m_rows.size()); }  // all rows, filter ignored
+    int rowCount() const { return int(m_rows.size()); } // all rows, filter ignored
     const Row& row(int index) const { return m_rows[size_t(index)]; }
-    void appendRow(Row row);  // a stored row in slot order; browse state only
+    void appendRow(Row row); // a stored row in slot order; browse state only
     int slotCount() const { return m_slotCount; }
     // Value of a field in the filtered row at position index.
     QVariant valueAt(int index, const Field* f) const;
 
 signals:
-    void dataSetChanged();  // opened, closed, rows added or removed, filter
-    void recordChanged();   // the cursor moved, or the current row changed
+    void dataSetChanged(); // opened, closed, rows added or removed, filter
+    void recordChanged();  // the cursor moved, or the current row changed
     void stateChanged();
     void fieldChanged(platform::Field* field);
 
 protected:
     // Hooks for Query.
-    virtual void doOpen();  // fills m_fieldDefs and m_rows
+    virtual void doOpen(); // fills m_fieldDefs and m_rows
     virtual void doClose() {}
     // Writes a posted row back; old is empty for a new row. Throws on failure.
     virtual void writeBack(const Row& /*old*/, const Row& /*row*/) {}
@@ -157,7 +159,7 @@ private:
     QVariant currentValue(const Field* f) const;
     void setCurrentValue(Field* f, const QVariant& v);
     QVariant oldValueOf(const Field* f) const;
-    int rowIndexOf(int position) const;  // filtered position → m_rows index
+    int rowIndexOf(int position) const; // filtered position → m_rows index
     void rebuildView();
     bool rowPassesFilter(const Row& r) const;
     void computeCalcFields(Row& r);
@@ -182,8 +184,8 @@ private:
     bool m_inCalc = false;
     int m_controlsDisabled = 0;
 
-    Row m_buffer;      // the row being edited or inserted
-    Row m_oldRow;      // the row as it was when editing began
+    Row m_buffer; // the row being edited or inserted
+    Row m_oldRow; // the row as it was when editing began
     int m_insertAt = -1;
 
     QString m_filterText;
@@ -194,7 +196,7 @@ private:
         bool isText;
     };
     std::vector<Condition> m_conditions;
-    std::vector<int> m_view;  // rows passing the filter, when filtered
+    std::vector<int> m_view; // rows passing the filter, when filtered
 };
 
-}  // namespace platform
+} // namespace platform

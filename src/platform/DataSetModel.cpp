@@ -1,8 +1,12 @@
 #include "DataSetModel.h"
 
-namespace platform {
+namespace platform
+{
 
-DataSetModel::DataSetModel(DataSet* ds, QObject* parent) : QAbstractTableModel(parent) { setDataSet(ds); }
+DataSetModel::DataSetModel(DataSet* ds, QObject* parent) : QAbstractTableModel(parent)
+{
+    setDataSet(ds);
+}
 
 void DataSetModel::setDataSet(DataSet* ds)
 {
@@ -70,4 +74,4 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
     return f ? f->displayLabel() : QVariant();
 }
 
-}  // namespace platform
+} // namespace platform

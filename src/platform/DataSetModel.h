@@ -8,9 +8,11 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
-namespace platform {
+namespace platform
+{
 
-class DataSetModel : public QAbstractTableModel {
+class DataSetModel : public QAbstractTableModel
+{
     Q_OBJECT
 public:
     explicit DataSetModel(DataSet* ds = nullptr, QObject* parent = nullptr);
@@ -23,7 +25,8 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 private:
     void reset();
@@ -31,4 +34,4 @@ private:
     std::vector<Field*> m_columns;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -15,9 +15,11 @@
 #include <cmath>
 #include <cstring>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 constexpr char kMagic[] = "RADICAL FILE";
 constexpr int kMagicSize = 12;
@@ -56,7 +58,8 @@ QDateTime fromDays(double v)
     return QDateTime(date, QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-class Writer {
+class Writer
+{
 public:
     void raw(const char* p, qsizetype n) { m_out.append(p, n); }
     void u8(quint8 v) { m_out.append(char(v)); }
@@ -89,7 +92,8 @@ private:
     QByteArray m_out;
 };
 
-class Reader {
+class Reader
+{
 public:
     explicit Reader(const QByteArray& b) : m_data(b) {}
     qsizetype left() const { return m_data.size() - m_pos; }
@@ -185,11 +189,16 @@ void writeValue(Writer& w, const FieldDef& def, const QVariant& v)
 QVariant readValue(Reader& r, const FieldDef& def, int depth)
 {
     switch (r.u8()) {
-    case TagInteger: return QVariant(int(r.i32()));
-    case TagText: return FromCp1251(r.bytes());
-    case TagDouble: return r.f64();
-    case TagCurrency: return double(r.i64()) / 10000.0;
-    case TagBoolean: return r.u8() != 0;
+    case TagInteger:
+        return QVariant(int(r.i32()));
+    case TagText:
+        return FromCp1251(r.bytes());
+    case TagDouble:
+        return r.f64();
+    case TagCurrency:
+        return double(r.i64()) / 10000.0;
+    case TagBoolean:
+        return r.u8() != 0;
     case TagArray: {
         if (depth > 8)
             throw Error(QString::fromLatin1(kInvalidFormat));
@@ -216,12 +225,14 @@ QVariant readValue(Reader& r, const FieldDef& def, int depth)
             throw Error(QString::fromLatin1(kInvalidFormat));
         return fromDays(days);
     }
-    case TagNull: return QVariant();
-    default: throw Error(QString::fromLatin1(kInvalidFormat));
+    case TagNull:
+        return QVariant();
+    default:
+        throw Error(QString::fromLatin1(kInvalidFormat));
     }
 }
 
-}  // namespace
+} // namespace
 
 QByteArray DataSet::saveToBytes() const
 {
@@ -284,7 +295,8 @@ void DataSet::loadFromBytes(const QByteArray& bytes)
                 continue;
             // Texts of text fields need no conversion (the common case).
             const bool asIs = v.typeId() == QMetaType::QVariantList ||
-                              (v.typeId() == QMetaType::QString && IsTextType(defs[c].type) && !defs[c].fixedChar) ||
+                              (v.typeId() == QMetaType::QString && IsTextType(defs[c].type) &&
+                               !defs[c].fixedChar) ||
                               !v.isValid();
             row[size_t(slotOfDef[c])] = asIs ? v : ConvertForField(v, defs[c]);
         }
@@ -314,4 +326,4 @@ void DataSet::loadFromFile(const QString& path)
     loadFromBytes(file.readAll());
 }
 
-}  // namespace platform
+} // namespace platform

@@ -1,6 +1,7 @@
 #include "DataSource.h"
 
-namespace platform {
+namespace platform
+{
 
 void DataSource::setDataSet(DataSet* ds)
 {
@@ -18,4 +19,4 @@ void DataSource::setDataSet(DataSet* ds)
     emit dataSetReplaced();
 }
 
-}  // namespace platform
+} // namespace platform

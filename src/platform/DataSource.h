@@ -7,9 +7,11 @@
 #include <QObject>
 #include <QPointer>
 
-namespace platform {
+namespace platform
+{
 
-class DataSource : public QObject {
+class DataSource : public QObject
+{
     Q_OBJECT
 public:
     explicit DataSource(QObject* parent = nullptr) : QObject(parent) {}
@@ -17,7 +19,7 @@ public:
     void setDataSet(DataSet* ds);
 
 signals:
-    void dataSetReplaced();  // another dataset (or none) is attached
+    void dataSetReplaced(); // another dataset (or none) is attached
     void dataSetChanged();
     void recordChanged();
     void stateChanged();
@@ -27,4 +29,4 @@ private:
     QPointer<DataSet> m_dataSet;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -7,14 +7,22 @@
 #include <windows.h>
 #endif
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 DebugCapture* g_capture = nullptr;
 }
 
-DebugCapture::DebugCapture() : m_outer(g_capture) { g_capture = this; }
-DebugCapture::~DebugCapture() { g_capture = m_outer; }
+DebugCapture::DebugCapture() : m_outer(g_capture)
+{
+    g_capture = this;
+}
+DebugCapture::~DebugCapture()
+{
+    g_capture = m_outer;
+}
 
 void DebugLine(const QString& text)
 {
@@ -42,4 +50,4 @@ qint64 TickCount()
     return timer.elapsed();
 }
 
-}  // namespace platform
+} // namespace platform

@@ -6,14 +6,16 @@
 #include <QString>
 #include <QStringList>
 
-namespace platform {
+namespace platform
+{
 
 // Writes one line; the line ending CR LF is added here.
 void DebugLine(const QString& text);
 
 // While alive, every debug line is also appended to lines() (without CR LF).
 // Captures nest: the innermost one receives the lines.
-class DebugCapture {
+class DebugCapture
+{
 public:
     DebugCapture();
     ~DebugCapture();
@@ -32,4 +34,4 @@ private:
 // Milliseconds since an arbitrary start, for timing lines.
 qint64 TickCount();
 
-}  // namespace platform
+} // namespace platform

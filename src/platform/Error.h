@@ -5,9 +5,11 @@
 #include <QString>
 #include <stdexcept>
 
-namespace platform {
+namespace platform
+{
 
-class Error : public std::runtime_error {
+class Error : public std::runtime_error
+{
 public:
     explicit Error(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
     const QString& text() const { return m_text; }
@@ -24,4 +26,4 @@ inline QString ErrorText(const std::exception& e)
     return QString::fromUtf8(e.what());
 }
 
-}  // namespace platform
+} // namespace platform

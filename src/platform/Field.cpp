@@ -5,7 +5,8 @@
 
 #include <QLocale>
 
-namespace platform {
+namespace platform
+{
 
 bool IsBlobType(FieldType t)
 {
@@ -39,9 +40,13 @@ bool IsTextType(FieldType t)
     return t == FieldType::String || t == FieldType::Memo || t == FieldType::FmtMemo;
 }
 
-namespace {
+namespace
+{
 
-bool isNullValue(const QVariant& v) { return !v.isValid() || v.isNull(); }
+bool isNullValue(const QVariant& v)
+{
+    return !v.isValid() || v.isNull();
+}
 
 int digits(const QChar* p, int n)
 {
@@ -55,7 +60,7 @@ int digits(const QChar* p, int n)
     return v;
 }
 
-}  // namespace
+} // namespace
 
 QString DateTimeToSqlText(const QDateTime& dt)
 {
@@ -166,9 +171,11 @@ QVariant ConvertForField(const QVariant& v, const FieldDef& def)
     case FieldType::Currency:
     case FieldType::BCD: {
         bool ok = true;
-        const double d = id == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
+        const double d =
+            id == QMetaType::QString ? v.toString().trimmed().toDouble(&ok) : v.toDouble(&ok);
         if (!ok)
-            throw Error(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+            throw Error(
+                QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
         return d;
     }
     case FieldType::Boolean: {
@@ -203,7 +210,8 @@ QVariant ConvertForField(const QVariant& v, const FieldDef& def)
     case FieldType::ParadoxOle:
     case FieldType::DBaseOle:
     case FieldType::TypedBinary:
-        return id == QMetaType::QString ? QVariant(v.toString().toUtf8()) : QVariant(v.toByteArray());
+        return id == QMetaType::QString ? QVariant(v.toString().toUtf8())
+                                        : QVariant(v.toByteArray());
     case FieldType::Unknown:
         break;
     }
@@ -239,7 +247,10 @@ QVariant Field::value() const
     return m_owner->currentValue(this);
 }
 
-bool Field::isNull() const { return isNullValue(value()); }
+bool Field::isNull() const
+{
+    return isNullValue(value());
+}
 
 QString Field::asString() const
 {
@@ -264,13 +275,16 @@ qint64 Field::asInteger() const
 double Field::asFloat() const
 {
     const QVariant v = value();
-    return isNullValue(v) ? 0.0 : ConvertForField(v, FieldDef{m_def.name, FieldType::Float}).toDouble();
+    return isNullValue(v) ? 0.0
+                          : ConvertForField(v, FieldDef{m_def.name, FieldType::Float}).toDouble();
 }
 
 QDateTime Field::asDateTime() const
 {
     const QVariant v = value();
-    return isNullValue(v) ? QDateTime() : ConvertForField(v, FieldDef{m_def.name, FieldType::DateTime}).toDateTime();
+    return isNullValue(v)
+               ? QDateTime()
+               : ConvertForField(v, FieldDef{m_def.name, FieldType::DateTime}).toDateTime();
 }
 
 QString Field::displayText() const
@@ -283,7 +297,7 @@ QString Field::displayText() const
         if (!m_displayFormat.isEmpty())
             return dt.toString(m_displayFormat);
         return m_def.type == FieldType::Date ? dt.date().toString(QStringLiteral("dd.MM.yyyy"))
-                                              : dt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+                                             : dt.toString(QStringLiteral("dd.MM.yyyy hh:mm:ss"));
     }
     if (v.typeId() == QMetaType::QByteArray)
         return QString::fromUtf8(v.toByteArray());
@@ -367,4 +381,4 @@ QVariant Field::lookupFor(const QVariant& k) const
     return it == m_lookupCache.constEnd() ? QVariant() : *it;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -9,7 +9,8 @@
 #include <QVariant>
 #include <functional>
 
-namespace platform {
+namespace platform
+{
 
 class DataSet;
 
@@ -40,23 +41,24 @@ enum class FieldType : int {
     Largeint = 25,
 };
 
-bool IsBlobType(FieldType t);     // blob, memo, graphic and the other long kinds
+bool IsBlobType(FieldType t); // blob, memo, graphic and the other long kinds
 bool IsIntegerType(FieldType t);
-bool IsDateTimeType(FieldType t);  // date, time, date-time
-bool IsTextType(FieldType t);      // string and memo kinds
+bool IsDateTimeType(FieldType t); // date, time, date-time
+bool IsTextType(FieldType t);     // string and memo kinds
 
 // The description of a column as the server (or a snapshot) gives it.
 struct FieldDef {
-    QString name;  // upper case
+    QString name; // upper case
     FieldType type = FieldType::Unknown;
-    int size = 0;  // characters for strings, 0 where the type has no size
+    int size = 0; // characters for strings, 0 where the type has no size
     bool required = false;
-    bool fixedChar = false;  // CHAR(n): trailing blanks are padding
+    bool fixedChar = false; // CHAR(n): trailing blanks are padding
 };
 
 enum class FieldKind { Data, Calculated, Lookup };
 
-class Field {
+class Field
+{
 public:
     Field(DataSet* owner, FieldDef def, FieldKind kind);
 
@@ -82,11 +84,11 @@ public:
     // Value of the current row. Reading an inactive or empty dataset gives NULL.
     QVariant value() const;
     bool isNull() const;
-    QString asString() const;  // NULL gives ""
-    qint64 asInteger() const;  // NULL gives 0; text that is no number raises
+    QString asString() const; // NULL gives ""
+    qint64 asInteger() const; // NULL gives 0; text that is no number raises
     double asFloat() const;
     QDateTime asDateTime() const;
-    QString displayText() const;  // as a grid shows it (display format applied)
+    QString displayText() const; // as a grid shows it (display format applied)
 
     // Assigns a value to the edit buffer; the dataset must be in edit or insert
     // state. Runs the validation hook first; a read-only field raises.
@@ -147,4 +149,4 @@ QVariant ConvertForField(const QVariant& v, const FieldDef& def);
 QString DateTimeToSqlText(const QDateTime& dt);
 QDateTime DateTimeFromText(const QString& text);
 
-}  // namespace platform
+} // namespace platform

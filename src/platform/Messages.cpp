@@ -4,9 +4,11 @@
 #include <QMessageBox>
 #include <cstdio>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 MessageHandler& handler()
 {
@@ -17,11 +19,16 @@ MessageHandler& handler()
 QMessageBox::Icon boxIcon(MsgIcon icon)
 {
     switch (icon) {
-    case MsgIcon::Information: return QMessageBox::Information;
-    case MsgIcon::Warning: return QMessageBox::Warning;
-    case MsgIcon::Error: return QMessageBox::Critical;
-    case MsgIcon::Question: return QMessageBox::Question;
-    case MsgIcon::None: break;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -30,15 +37,25 @@ MsgAnswer showBox(const Message& m)
 {
     QMessageBox box(boxIcon(m.icon), m.caption, m.text);
     switch (m.buttons) {
-    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MsgButtons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case MsgButtons::OkCancel:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MsgButtons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
     }
     switch (box.exec()) {
-    case QMessageBox::Cancel: return MsgAnswer::Cancel;
-    case QMessageBox::Yes: return MsgAnswer::Yes;
-    case QMessageBox::No: return MsgAnswer::No;
-    default: return MsgAnswer::Ok;
+    case QMessageBox::Cancel:
+        return MsgAnswer::Cancel;
+    case QMessageBox::Yes:
+        return MsgAnswer::Yes;
+    case QMessageBox::No:
+        return MsgAnswer::No;
+    default:
+        return MsgAnswer::Ok;
     }
 }
 
@@ -48,14 +65,17 @@ MsgAnswer printMessage(const Message& m)
     std::fprintf(stderr, "%s\n", line.constData());
     // Nobody can answer: a question is declined rather than taken as consent.
     switch (m.buttons) {
-    case MsgButtons::OkCancel: return MsgAnswer::Cancel;
-    case MsgButtons::YesNo: return MsgAnswer::No;
-    case MsgButtons::Ok: break;
+    case MsgButtons::OkCancel:
+        return MsgAnswer::Cancel;
+    case MsgButtons::YesNo:
+        return MsgAnswer::No;
+    case MsgButtons::Ok:
+        break;
     }
     return MsgAnswer::Ok;
 }
 
-}  // namespace
+} // namespace
 
 MsgAnswer ShowMessage(const Message& message)
 {
@@ -88,4 +108,4 @@ MessageHandler SetMessageHandler(MessageHandler h)
     return previous;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -5,7 +5,8 @@
 #include <QString>
 #include <functional>
 
-namespace platform {
+namespace platform
+{
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo };
@@ -27,8 +28,8 @@ inline constexpr const char* kWarningCaption = "Внимание";
 inline constexpr const char* kConfirmCaption = "Подтвердите";
 inline constexpr const char* kDeleteCaption = "Удаление";
 
-void ShowError(const QString& text);    // "Ошибка", error icon, OK
-void ShowWarning(const QString& text);  // "Внимание", warning icon, OK
+void ShowError(const QString& text);   // "Ошибка", error icon, OK
+void ShowWarning(const QString& text); // "Внимание", warning icon, OK
 // The plain box that shows an exception's text (no caption of its own).
 void ShowPlain(const QString& text);
 
@@ -38,4 +39,4 @@ void ShowPlain(const QString& text);
 using MessageHandler = std::function<MsgAnswer(const Message&)>;
 MessageHandler SetMessageHandler(MessageHandler handler);
 
-}  // namespace platform
+} // namespace platform

@@ -6,11 +6,16 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
-bool isNullValue(const QVariant& v) { return !v.isValid() || v.isNull(); }
+bool isNullValue(const QVariant& v)
+{
+    return !v.isValid() || v.isNull();
+}
 
 bool sameValue(const QVariant& a, const QVariant& b)
 {
@@ -20,11 +25,14 @@ bool sameValue(const QVariant& a, const QVariant& b)
     return a == b;
 }
 
-}  // namespace
+} // namespace
 
 Query::Query(QObject* parent) : DataSet(parent) {}
 
-QString Query::sqlText() const { return m_sql.text(); }
+QString Query::sqlText() const
+{
+    return m_sql.text();
+}
 
 void Query::setSql(const SqlStatement& statement)
 {
@@ -42,9 +50,15 @@ void Query::addSqlLine(const QString& line)
     setSql(s);
 }
 
-void Query::clearSql() { setSql(SqlStatement()); }
+void Query::clearSql()
+{
+    setSql(SqlStatement());
+}
 
-void Query::setParam(const QString& name, const QVariant& value) { m_params.insert(name.toUpper(), value); }
+void Query::setParam(const QString& name, const QVariant& value)
+{
+    m_params.insert(name.toUpper(), value);
+}
 
 Server* Query::requireServer() const
 {
@@ -95,7 +109,10 @@ void Query::resolveParameters(const SqlStatement& s, QString& text, QVariantList
     }
 }
 
-SqlStatement Query::selectStatement() const { return m_sql; }
+SqlStatement Query::selectStatement() const
+{
+    return m_sql;
+}
 
 void Query::doOpen()
 {
@@ -147,14 +164,16 @@ void Query::refresh()
 QString Query::updateTable() const
 {
     static const QRegularExpression single(
-        QStringLiteral(R"(^\s*select\s+.+?\s+from\s+([A-Za-z_][A-Za-z0-9_]*)\s*(?:\s(?:where|order)\s.*)?$)"),
+        QStringLiteral(
+            R"(^\s*select\s+.+?\s+from\s+([A-Za-z_][A-Za-z0-9_]*)\s*(?:\s(?:where|order)\s.*)?$)"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const QRegularExpressionMatch m = single.match(selectStatement().text());
     if (!m.hasMatch())
         return QString();
     const QString rest = selectStatement().text().mid(m.capturedEnd(1));
-    static const QRegularExpression join(QStringLiteral(R"(^\s*(,|join\b|left\b|inner\b|cross\b|right\b))"),
-                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression join(
+        QStringLiteral(R"(^\s*(,|join\b|left\b|inner\b|cross\b|right\b))"),
+        QRegularExpression::CaseInsensitiveOption);
     if (join.match(rest).hasMatch())
         return QString();
     return m.captured(1);
@@ -175,8 +194,9 @@ void Query::keyCondition(const Row& old, SqlStatement& s)
             // No key: the row is found by all of its comparable values.
             for (int i = 0; i < fieldCount(); ++i) {
                 const Field* f = field(i);
-                if (f->kind() == FieldKind::Data && !IsBlobType(f->type()) && f->type() != FieldType::Float &&
-                    f->type() != FieldType::BCD && f->type() != FieldType::Currency)
+                if (f->kind() == FieldKind::Data && !IsBlobType(f->type()) &&
+                    f->type() != FieldType::Float && f->type() != FieldType::BCD &&
+                    f->type() != FieldType::Currency)
                     m_keyColumns.append(f->name());
             }
         }
@@ -200,7 +220,8 @@ void Query::writeBack(const Row& old, const Row& row)
         return;
     const QString table = updateTable();
     if (table.isEmpty())
-        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table").arg(objectName()));
+        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table")
+                        .arg(objectName()));
     SqlStatement s;
     if (old.empty()) {
         QStringList columns;
@@ -251,7 +272,8 @@ void Query::writeDelete(const Row& row)
         return;
     const QString table = updateTable();
     if (table.isEmpty())
-        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table").arg(objectName()));
+        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table")
+                        .arg(objectName()));
     SqlStatement s;
     s << "DELETE FROM " << table;
     keyCondition(row, s);
@@ -265,4 +287,4 @@ SqlStatement Table::selectStatement() const
     return SqlStatement(QStringLiteral("SELECT * FROM ") + m_tableName);
 }
 
-}  // namespace platform
+} // namespace platform

@@ -14,11 +14,13 @@
 #include <QStringList>
 #include <QVariantMap>
 
-namespace platform {
+namespace platform
+{
 
 class Server;
 
-class Query : public DataSet {
+class Query : public DataSet
+{
     Q_OBJECT
 public:
     explicit Query(QObject* parent = nullptr);
@@ -70,14 +72,15 @@ private:
 
     Server* m_server = nullptr;
     SqlStatement m_sql;
-    QVariantMap m_params;  // upper-case names
+    QVariantMap m_params; // upper-case names
     bool m_autoUpdate = true;
     QString m_openErrorPrefix;
-    QStringList m_keyColumns;  // found at the first write
+    QStringList m_keyColumns; // found at the first write
     QString m_keyTable;
 };
 
-class Table : public Query {
+class Table : public Query
+{
     Q_OBJECT
 public:
     explicit Table(QObject* parent = nullptr) : Query(parent) {}
@@ -91,4 +94,4 @@ private:
     QString m_tableName;
 };
 
-}  // namespace platform
+} // namespace platform

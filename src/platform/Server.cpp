@@ -13,9 +13,11 @@
 #include <QUuid>
 #include <sqlite3.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 QString errorText(const QSqlError& e)
 {
@@ -37,8 +39,8 @@ FieldDef defFromDeclaredType(const QString& name, const QString& declared)
     const QRegularExpressionMatch m = sized.match(t);
     const int size = m.hasMatch() ? m.captured(1).toInt() : 0;
     auto starts = [&](const char* p) { return t.startsWith(QLatin1String(p)); };
-    if (starts("varchar") || starts("character varying") || starts("nvarchar") || starts("varchar2") ||
-        starts("string")) {
+    if (starts("varchar") || starts("character varying") || starts("nvarchar") ||
+        starts("varchar2") || starts("string")) {
         d.type = FieldType::String;
         d.size = size > 0 ? size : 255;
     } else if (starts("char") || starts("nchar") || starts("character") || starts("bpchar")) {
@@ -63,10 +65,11 @@ FieldDef defFromDeclaredType(const QString& name, const QString& declared)
         d.type = FieldType::Float;
     } else if (starts("numeric") || starts("decimal") || starts("money")) {
         d.type = FieldType::BCD;
-    } else if (starts("text") || starts("memo") || starts("clob") || starts("longtext") || starts("ntext")) {
+    } else if (starts("text") || starts("memo") || starts("clob") || starts("longtext") ||
+               starts("ntext")) {
         d.type = FieldType::Memo;
-    } else if (starts("blob") || starts("bytea") || starts("image") || starts("longblob") || starts("binary") ||
-               starts("varbinary")) {
+    } else if (starts("blob") || starts("bytea") || starts("image") || starts("longblob") ||
+               starts("binary") || starts("varbinary")) {
         d.type = FieldType::Blob;
     } else {
         d.type = FieldType::Unknown;
@@ -83,14 +86,28 @@ FieldDef defFromPostgres(const QSqlField& f, const QString& name)
     d.name = name;
     const int len = f.length() > 0 ? int(f.length()) : 0;
     switch (f.typeID()) {
-    case 16: d.type = FieldType::Boolean; break;
-    case 17: d.type = FieldType::Blob; break;
-    case 20: d.type = FieldType::Largeint; break;
-    case 21: d.type = FieldType::Smallint; break;
-    case 23: d.type = FieldType::Integer; break;
-    case 25: d.type = FieldType::Memo; break;
+    case 16:
+        d.type = FieldType::Boolean;
+        break;
+    case 17:
+        d.type = FieldType::Blob;
+        break;
+    case 20:
+        d.type = FieldType::Largeint;
+        break;
+    case 21:
+        d.type = FieldType::Smallint;
+        break;
+    case 23:
+        d.type = FieldType::Integer;
+        break;
+    case 25:
+        d.type = FieldType::Memo;
+        break;
     case 700:
-    case 701: d.type = FieldType::Float; break;
+    case 701:
+        d.type = FieldType::Float;
+        break;
     case 1042:
         d.type = FieldType::String;
         d.size = len > 0 ? len : 1;
@@ -100,12 +117,22 @@ FieldDef defFromPostgres(const QSqlField& f, const QString& name)
         d.type = FieldType::String;
         d.size = len > 0 ? len : 255;
         break;
-    case 1082: d.type = FieldType::Date; break;
-    case 1083: d.type = FieldType::Time; break;
+    case 1082:
+        d.type = FieldType::Date;
+        break;
+    case 1083:
+        d.type = FieldType::Time;
+        break;
     case 1114:
-    case 1184: d.type = FieldType::DateTime; break;
-    case 1700: d.type = FieldType::BCD; break;
-    default: d.type = FieldType::Unknown; break;
+    case 1184:
+        d.type = FieldType::DateTime;
+        break;
+    case 1700:
+        d.type = FieldType::BCD;
+        break;
+    default:
+        d.type = FieldType::Unknown;
+        break;
     }
     return d;
 }
@@ -129,27 +156,51 @@ FieldDef defFromOdbc(const QSqlField& f, const QString& name)
         d.size = len > 0 ? len : 255;
         break;
     case -1:
-    case -10: d.type = FieldType::Memo; break;
-    case 4: d.type = FieldType::Integer; break;
+    case -10:
+        d.type = FieldType::Memo;
+        break;
+    case 4:
+        d.type = FieldType::Integer;
+        break;
     case 5:
-    case -6: d.type = FieldType::Smallint; break;
-    case -5: d.type = FieldType::Largeint; break;
+    case -6:
+        d.type = FieldType::Smallint;
+        break;
+    case -5:
+        d.type = FieldType::Largeint;
+        break;
     case 6:
     case 7:
-    case 8: d.type = FieldType::Float; break;
+    case 8:
+        d.type = FieldType::Float;
+        break;
     case 2:
-    case 3: d.type = FieldType::BCD; break;
-    case -7: d.type = FieldType::Boolean; break;
+    case 3:
+        d.type = FieldType::BCD;
+        break;
+    case -7:
+        d.type = FieldType::Boolean;
+        break;
     case 9:
-    case 91: d.type = FieldType::Date; break;
+    case 91:
+        d.type = FieldType::Date;
+        break;
     case 10:
-    case 92: d.type = FieldType::Time; break;
+    case 92:
+        d.type = FieldType::Time;
+        break;
     case 11:
-    case 93: d.type = FieldType::DateTime; break;
+    case 93:
+        d.type = FieldType::DateTime;
+        break;
     case -2:
     case -3:
-    case -4: d.type = FieldType::Blob; break;
-    default: d.type = FieldType::Unknown; break;
+    case -4:
+        d.type = FieldType::Blob;
+        break;
+    default:
+        d.type = FieldType::Unknown;
+        break;
     }
     return d;
 }
@@ -159,25 +210,35 @@ FieldType typeFromMeta(int metaType)
 {
     switch (metaType) {
     case QMetaType::Int:
-    case QMetaType::UInt: return FieldType::Integer;
+    case QMetaType::UInt:
+        return FieldType::Integer;
     case QMetaType::LongLong:
-    case QMetaType::ULongLong: return FieldType::Largeint;
+    case QMetaType::ULongLong:
+        return FieldType::Largeint;
     case QMetaType::Double:
-    case QMetaType::Float: return FieldType::Float;
-    case QMetaType::Bool: return FieldType::Boolean;
-    case QMetaType::QDate: return FieldType::Date;
-    case QMetaType::QTime: return FieldType::Time;
-    case QMetaType::QDateTime: return FieldType::DateTime;
-    case QMetaType::QByteArray: return FieldType::Blob;
-    default: return FieldType::String;
+    case QMetaType::Float:
+        return FieldType::Float;
+    case QMetaType::Bool:
+        return FieldType::Boolean;
+    case QMetaType::QDate:
+        return FieldType::Date;
+    case QMetaType::QTime:
+        return FieldType::Time;
+    case QMetaType::QDateTime:
+        return FieldType::DateTime;
+    case QMetaType::QByteArray:
+        return FieldType::Blob;
+    default:
+        return FieldType::String;
     }
 }
 
-}  // namespace
+} // namespace
 
 Server::Server(ServerKind kind, QObject* parent)
     : QObject(parent), m_kind(kind),
-      m_connectionName(QStringLiteral("logdesk-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+      m_connectionName(QStringLiteral("logdesk-") +
+                       QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
 }
 
@@ -214,18 +275,24 @@ void Server::setApplicationName(const QString& name)
         m_applicationName = name;
 }
 
-QSqlDatabase Server::database() const { return QSqlDatabase::database(m_connectionName, false); }
+QSqlDatabase Server::database() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
 
 void Server::open()
 {
     if (m_connected)
         return;
-    const char* driver = m_kind == ServerKind::BDE ? "QSQLITE" : m_kind == ServerKind::TCP ? "QPSQL" : "QODBC";
+    const char* driver = m_kind == ServerKind::BDE   ? "QSQLITE"
+                         : m_kind == ServerKind::TCP ? "QPSQL"
+                                                     : "QODBC";
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
                           : QSqlDatabase::addDatabase(QLatin1String(driver), m_connectionName);
     if (!db.isValid())
-        throw Error(QStringLiteral("The database driver %1 is not available").arg(QLatin1String(driver)));
+        throw Error(
+            QStringLiteral("The database driver %1 is not available").arg(QLatin1String(driver)));
     db.setDatabaseName(m_databaseName);
     db.setUserName(m_userName);
     db.setPassword(m_password);
@@ -266,9 +333,15 @@ void Server::open()
         throw Error(text.isEmpty() ? QStringLiteral("Unable to connect to the database") : text);
     }
     switch (db.driver()->dbmsType()) {
-    case QSqlDriver::SQLite: m_dialect = SqlDialect::SQLite; break;
-    case QSqlDriver::PostgreSQL: m_dialect = SqlDialect::PostgreSQL; break;
-    default: m_dialect = SqlDialect::Other; break;
+    case QSqlDriver::SQLite:
+        m_dialect = SqlDialect::SQLite;
+        break;
+    case QSqlDriver::PostgreSQL:
+        m_dialect = SqlDialect::PostgreSQL;
+        break;
+    default:
+        m_dialect = SqlDialect::Other;
+        break;
     }
     m_connected = true;
     m_transactionDepth = 0;
@@ -316,9 +389,12 @@ QVariant Server::bindable(const QVariant& v) const
     if (m_dialect == SqlDialect::Other)
         return v;
     switch (v.typeId()) {
-    case QMetaType::QDateTime: return DateTimeToSqlText(v.toDateTime());
-    case QMetaType::QDate: return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
-    default: return v;
+    case QMetaType::QDateTime:
+        return DateTimeToSqlText(v.toDateTime());
+    case QMetaType::QDate:
+        return v.toDate().toString(QStringLiteral("yyyy-MM-dd"));
+    default:
+        return v;
     }
 }
 
@@ -387,7 +463,8 @@ QStringList Server::primaryKey(const QString& table) const
 {
     QStringList names;
     const QSqlDatabase db = database();
-    QSqlIndex index = db.primaryIndex(m_dialect == SqlDialect::PostgreSQL ? table.toLower() : table);
+    QSqlIndex index =
+        db.primaryIndex(m_dialect == SqlDialect::PostgreSQL ? table.toLower() : table);
     for (int i = 0; i < index.count(); ++i)
         names.append(index.fieldName(i).toUpper());
     return names;
@@ -439,4 +516,4 @@ void Server::rollback()
     database().rollback();
 }
 
-}  // namespace platform
+} // namespace platform

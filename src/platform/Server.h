@@ -17,12 +17,14 @@
 #include <QVariantList>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 enum class ServerKind { ADO, BDE, TCP };
 enum class SqlDialect { SQLite, PostgreSQL, Other };
 
-class Server : public QObject {
+class Server : public QObject
+{
     Q_OBJECT
 public:
     explicit Server(ServerKind kind, QObject* parent = nullptr);
@@ -88,7 +90,8 @@ private:
 };
 
 // Transaction guard: rolls back unless commit() was called.
-class Transaction {
+class Transaction
+{
 public:
     explicit Transaction(Server& server) : m_server(server) { m_server.beginTransaction(); }
     ~Transaction()
@@ -112,4 +115,4 @@ private:
     bool m_done = false;
 };
 
-}  // namespace platform
+} // namespace platform

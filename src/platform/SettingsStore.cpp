@@ -3,9 +3,11 @@
 #include <QSettings>
 #include <QWidget>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 QString groupOf(const QString& key)
 {
@@ -14,7 +16,7 @@ QString groupOf(const QString& key)
     return g;
 }
 
-}  // namespace
+} // namespace
 
 SettingsStore::SettingsStore(QString section, QString program)
     : m_section(std::move(section)), m_program(std::move(program))
@@ -35,7 +37,10 @@ void SettingsStore::setValue(const QString& name, const QVariant& value)
     s.setValue(name, value);
 }
 
-void SettingsStore::savePlacement(const QWidget& window) { setValue(QStringLiteral("Placement"), window.saveGeometry()); }
+void SettingsStore::savePlacement(const QWidget& window)
+{
+    setValue(QStringLiteral("Placement"), window.saveGeometry());
+}
 
 void SettingsStore::restorePlacement(QWidget& window) const
 {
@@ -65,4 +70,4 @@ void SettingsStore::addToHistory(const QString& subKey, const QString& entry, in
     s.setValue(QStringLiteral("Items"), items);
 }
 
-}  // namespace platform
+} // namespace platform

@@ -9,9 +9,11 @@
 
 class QWidget;
 
-namespace platform {
+namespace platform
+{
 
-class SettingsStore {
+class SettingsStore
+{
 public:
     // section: the window class, e.g. "TfrmJConnect"; program: "logdesk" or
     // "logadmin".
@@ -33,4 +35,4 @@ private:
     QString m_program;
 };
 
-}  // namespace platform
+} // namespace platform

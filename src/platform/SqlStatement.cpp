@@ -1,6 +1,7 @@
 #include "SqlStatement.h"
 
-namespace platform {
+namespace platform
+{
 
 SqlStatement& SqlStatement::quoted(const QString& value)
 {
@@ -63,4 +64,4 @@ SqlStatement SqlStatement::emptyLiteralsAs(const QString& nullWord) const
     return s;
 }
 
-}  // namespace platform
+} // namespace platform

@@ -10,13 +10,15 @@
 #include <QVariant>
 #include <QVariantList>
 
-namespace platform {
+namespace platform
+{
 
-class SqlStatement {
+class SqlStatement
+{
 public:
     SqlStatement() = default;
-    SqlStatement(const QString& raw) : m_text(raw) {}  // NOLINT: statements read as text
-    SqlStatement(const char* raw) : m_text(QString::fromUtf8(raw)) {}  // NOLINT
+    SqlStatement(const QString& raw) : m_text(raw) {} // NOLINT: statements read as text
+    SqlStatement(const char* raw) : m_text(QString::fromUtf8(raw)) {} // NOLINT
 
     // Appends statement text as it is (no values in it).
     SqlStatement& operator<<(const QString& raw)
@@ -37,18 +39,19 @@ public:
 
     // The empty-literal replacement: every pair of adjacent apostrophes in the
     // text, left to right without overlap, becomes nullWord.
-    [[nodiscard]] SqlStatement emptyLiteralsAs(const QString& nullWord = QStringLiteral("NULL")) const;
+    [[nodiscard]] SqlStatement
+    emptyLiteralsAs(const QString& nullWord = QStringLiteral("NULL")) const;
 
     const QString& text() const { return m_text; }
     const QVariantList& values() const { return m_values; }
     bool isEmpty() const { return m_text.trimmed().isEmpty(); }
 
 private:
-    QString m_text;        // "?" marks each bound value, in order
+    QString m_text; // "?" marks each bound value, in order
     QVariantList m_values;
 };
 
 // The replacement on a plain text (statements without bound values).
 QString ReplaceEmptyLiterals(const QString& text, const QString& nullWord = QStringLiteral("NULL"));
 
-}  // namespace platform
+} // namespace platform

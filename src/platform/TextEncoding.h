@@ -5,7 +5,8 @@
 #include <QByteArray>
 #include <QString>
 
-namespace platform {
+namespace platform
+{
 
 // Characters that code page 1251 lacks become '?'.
 QByteArray ToCp1251(const QString& text);
@@ -14,4 +15,4 @@ QString FromCp1251(const QByteArray& bytes);
 // The code page 1251 code of one character, or -1 when it has none.
 int Cp1251Code(QChar c);
 
-}  // namespace platform
+} // namespace platform

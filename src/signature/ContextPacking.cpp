@@ -5,9 +5,13 @@
 #include "Server.h"
 #include "rjMime.h"
 
-namespace signature {
+namespace signature
+{
 
-QString PackSnapshot(const QByteArray& snapshot) { return rjMime::Encode(CompressGood(snapshot)); }
+QString PackSnapshot(const QByteArray& snapshot)
+{
+    return rjMime::Encode(CompressGood(snapshot));
+}
 
 QString PackRecordContext(platform::Server& server, int recId, const QString& ext)
 {
@@ -29,4 +33,4 @@ void UnpackRecordContext(const QString& text, platform::DataSet& dataset)
     dataset.loadFromBytes(Decompress(rjMime::Decode(text)));
 }
 
-}  // namespace signature
+} // namespace signature

@@ -13,11 +13,13 @@
 #include <QString>
 #include <memory>
 
-namespace platform {
+namespace platform
+{
 class Server;
 }
 
-namespace signature {
+namespace signature
+{
 
 // The snapshot text of record RecID; ext is the journal family's extension
 // table (empty: CORETABLE alone). Raises the server's error.
@@ -31,4 +33,4 @@ namespace signature {
 // "Invalid file format".
 void UnpackRecordContext(const QString& text, platform::DataSet& dataset);
 
-}  // namespace signature
+} // namespace signature

@@ -2,13 +2,18 @@
 
 #include <cstring>
 
-namespace signature {
+namespace signature
+{
 
-namespace {
+namespace
+{
 
-inline uint32_t rol(uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
+inline uint32_t rol(uint32_t v, int n)
+{
+    return (v << n) | (v >> (32 - n));
+}
 
-}  // namespace
+} // namespace
 
 void Sha1::reset()
 {
@@ -25,8 +30,8 @@ void Sha1::block(const uint8_t* p)
 {
     uint32_t w[80];
     for (int i = 0; i < 16; ++i)
-        w[i] = uint32_t(p[4 * i]) << 24 | uint32_t(p[4 * i + 1]) << 16 | uint32_t(p[4 * i + 2]) << 8 |
-               uint32_t(p[4 * i + 3]);
+        w[i] = uint32_t(p[4 * i]) << 24 | uint32_t(p[4 * i + 1]) << 16 |
+               uint32_t(p[4 * i + 2]) << 8 | uint32_t(p[4 * i + 3]);
     for (int i = 16; i < 80; ++i)
         w[i] = rol(w[i - 3] ^ w[i - 8] ^ w[i - 14] ^ w[i - 16], 1);
     uint32_t a = m_h[0], b = m_h[1], c = m_h[2], d = m_h[3], e = m_h[4];
@@ -110,4 +115,4 @@ QString Sha1Hex(QByteArrayView data)
     return QString::fromLatin1(Sha1Digest(data).toHex().toUpper());
 }
 
-}  // namespace signature
+} // namespace signature

@@ -8,9 +8,11 @@
 #include <array>
 #include <cstdint>
 
-namespace signature {
+namespace signature
+{
 
-class Sha1 {
+class Sha1
+{
 public:
     Sha1() { reset(); }
     void reset();
@@ -23,11 +25,11 @@ private:
     uint32_t m_h[5];
     uint8_t m_buffer[64];
     size_t m_used = 0;
-    uint64_t m_length = 0;  // bytes so far
+    uint64_t m_length = 0; // bytes so far
 };
 
 [[nodiscard]] QByteArray Sha1Digest(QByteArrayView data);
 // The digest as 40 upper-case hexadecimal digits, two per byte in digest order.
 [[nodiscard]] QString Sha1Hex(QByteArrayView data);
 
-}  // namespace signature
+} // namespace signature

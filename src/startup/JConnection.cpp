@@ -24,9 +24,11 @@ using namespace platform;
 using database::LogOn;
 using database::TDM;
 
-namespace startup {
+namespace startup
+{
 
-namespace {
+namespace
+{
 
 const char* const kSettingsSection = "TfrmJConnect";
 const char* const kAddressHistory = "TConnect\\editAddress";
@@ -41,7 +43,8 @@ void refuse(TDM& dm, const char* message)
 }
 
 // Masks the password with "*", as the dialog always has.
-class StarPasswordStyle : public QProxyStyle {
+class StarPasswordStyle : public QProxyStyle
+{
 public:
     int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                   QStyleHintReturn* ret) const override
@@ -52,7 +55,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 int UserNumberFromText(const QString& text)
 {
@@ -107,7 +110,8 @@ void ConnectAndLogOn(TDM& dm, LogOnView& view, const QString& address, const QSt
             return;
         }
 
-        if (!PasswordMatches(password, dm.UsersTable->fieldByName(QStringLiteral("PWDHASH"))->asString())) {
+        if (!PasswordMatches(password,
+                             dm.UsersTable->fieldByName(QStringLiteral("PWDHASH"))->asString())) {
             refuse(dm, kWrongPassword);
             view.setBusy(false);
             return;
@@ -234,14 +238,17 @@ void TfrmJConnect::FormShow()
     btnOpen->setDefault(!connected);
 }
 
-void TfrmJConnect::FormActivate() { editUserId->setFocus(); }
+void TfrmJConnect::FormActivate()
+{
+    editUserId->setFocus();
+}
 
 void TfrmJConnect::btnOpenClick()
 {
     if (!btnOpen->isEnabled())
         return;
-    ConnectAndLogOn(m_dm, m_view, editAddress->currentText(), editAlias->currentText(), editUserId->text(),
-                    editPassword->text());
+    ConnectAndLogOn(m_dm, m_view, editAddress->currentText(), editAlias->currentText(),
+                    editUserId->text(), editPassword->text());
     done(m_dm.currentServer()->connected() ? QDialog::Accepted : QDialog::Rejected);
 }
 
@@ -268,4 +275,4 @@ void RunLogOnCommand(TDM& dm, LogOnView& view, QWidget* parent)
     dialog.exec();
 }
 
-}  // namespace startup
+} // namespace startup

@@ -13,28 +13,33 @@ class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-namespace database {
+namespace database
+{
 class TDM;
 }
 
-namespace startup {
+namespace startup
+{
 
 // The failure messages of the log-on.
-inline constexpr const char* kNoUserNumber = "Оперативные журналы. ОШИБКА - Не задан номер пользователя и пароль";
+inline constexpr const char* kNoUserNumber =
+    "Оперативные журналы. ОШИБКА - Не задан номер пользователя и пароль";
 inline constexpr const char* kUnknownUser =
     "Оперативные журналы. ОШИБКА - В системе не зарегистрировано такого пользователя";
-inline constexpr const char* kWrongPassword = "Оперативные журналы. ОШИБКА - Пароль не верен. В доступе отказано";
+inline constexpr const char* kWrongPassword =
+    "Оперативные журналы. ОШИБКА - Пароль не верен. В доступе отказано";
 // The program's own database account, used when no database user is given.
 inline constexpr const char* kProgramDbUser = "logdesk";
 inline constexpr const char* kProgramDbPassword = "k_vortex";
 
 // What the log-on and Disconnect change outside the data module: the main
 // window's caption and trees, and the equipment chooser holder's tree.
-class LogOnView {
+class LogOnView
+{
 public:
     virtual ~LogOnView() = default;
     virtual void setCaption(const QString& caption) = 0;
-    virtual void setBusy(bool busy) = 0;  // the hourglass cursor
+    virtual void setBusy(bool busy) = 0; // the hourglass cursor
     virtual catalogue::JournalTree& journalTree() = 0;
     virtual catalogue::EquipmentTree& equipmentTree() = 0;
     virtual catalogue::EquipmentChooserTree& chooser() = 0;
@@ -43,7 +48,8 @@ public:
 };
 
 // A view without windows: the caption and the trees as data.
-class HeadlessLogOnView : public LogOnView {
+class HeadlessLogOnView : public LogOnView
+{
 public:
     void setCaption(const QString& caption) override { m_caption = caption; }
     void setBusy(bool) override {}
@@ -70,13 +76,15 @@ bool PasswordMatches(const QString& password, const QString& pwdHash);
 
 // Connects the current server and logs the user on; on failure the user has
 // been told why (message boxes) and the server is not connected.
-void ConnectAndLogOn(database::TDM& dm, LogOnView& view, const QString& address, const QString& databaseText,
-                     const QString& userNumberText, const QString& password);
+void ConnectAndLogOn(database::TDM& dm, LogOnView& view, const QString& address,
+                     const QString& databaseText, const QString& userNumberText,
+                     const QString& password);
 // Logs the user off and closes the connection.
 void Disconnect(database::TDM& dm, LogOnView& view);
 
 // The connection dialog ("Параметры соединения").
-class TfrmJConnect : public QDialog {
+class TfrmJConnect : public QDialog
+{
     Q_OBJECT
 public:
     TfrmJConnect(database::TDM& dm, LogOnView& view, QWidget* parent = nullptr);
@@ -106,4 +114,4 @@ private:
 // destroyed.
 void RunLogOnCommand(database::TDM& dm, LogOnView& view, QWidget* parent);
 
-}  // namespace startup
+} // namespace startup

@@ -6,7 +6,8 @@
 
 using database::LogOn;
 
-namespace startup {
+namespace startup
+{
 
 void LoadUserCatalogue(database::TDM& dm, LogOnView& view)
 {
@@ -35,4 +36,4 @@ void UnloadUserCatalogue(database::TDM& dm)
     LogOn().ReferencesLoaded = false;
 }
 
-}  // namespace startup
+} // namespace startup

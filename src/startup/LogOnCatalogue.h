@@ -3,11 +3,13 @@
 // what Disconnect disposes of: the reference cache, the field descriptions,
 // the journal tree with the user's rights, and the equipment trees.
 
-namespace database {
+namespace database
+{
 class TDM;
 }
 
-namespace startup {
+namespace startup
+{
 
 class LogOnView;
 
@@ -17,4 +19,4 @@ void LoadUserCatalogue(database::TDM& dm, LogOnView& view);
 // Disconnect step 1: the reference cache goes and must be loaded again.
 void UnloadUserCatalogue(database::TDM& dm);
 
-}  // namespace startup
+} // namespace startup

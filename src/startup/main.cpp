@@ -6,10 +6,12 @@
 
 #include <QApplication>
 
-namespace {
+namespace
+{
 
 // The main window as the log-on sees it.
-class MainWindowLogOnView : public startup::LogOnView {
+class MainWindowLogOnView : public startup::LogOnView
+{
 public:
     explicit MainWindowLogOnView(browse::TfrmJournalMain& window) : m_window(window) {}
     void setCaption(const QString& caption) override { m_window.setWindowTitle(caption); }
@@ -27,10 +29,10 @@ public:
 
 private:
     browse::TfrmJournalMain& m_window;
-    catalogue::EquipmentChooserTree m_chooser;  // the equipment chooser holder's tree
+    catalogue::EquipmentChooserTree m_chooser; // the equipment chooser holder's tree
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

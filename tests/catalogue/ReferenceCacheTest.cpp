@@ -15,21 +15,25 @@ using namespace catalogue;
 using platform::DataSet;
 using platform::SqlStatement;
 
-class ReferenceCache : public BackendTest {
+class ReferenceCache : public BackendTest
+{
 protected:
     void SetUp() override
     {
         BackendTest::SetUp();
         database::CreateSystemTables(*server);
-        dm = std::make_unique<database::TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
+        dm =
+            std::make_unique<database::TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
         dm->Timer1->stop();
         db->configure(*dm->currentServer());
         dm->currentServer()->open();
         QFile::remove(EquipmentCachePath(*dm));
         server->execute("CREATE TABLE STATES (aCode INTEGER, aValue Char(50))");
         server->execute("INSERT INTO STATES VALUES (2, 'Закрыта'), (1, 'Открыта')");
-        server->execute("INSERT INTO REFS (NAME, REFERENCETABLE) VALUES ('Состояния', 'STATES   ')");
-        for (const auto& [path, name, code, full] : std::vector<std::tuple<QString, QString, QString, QString>>{
+        server->execute(
+            "INSERT INTO REFS (NAME, REFERENCETABLE) VALUES ('Состояния', 'STATES   ')");
+        for (const auto& [path, name, code, full] :
+             std::vector<std::tuple<QString, QString, QString, QString>>{
                  {"TP1`", "Подстанция 1", "", "Подстанция 1`"},
                  {"TP1`T1`", "Трансформатор", "T-1", ""},
                  {"TP1`T1`V`", "Вентилятор", "", "stored`"},
@@ -43,9 +47,11 @@ protected:
         dm.reset();
         BackendTest::TearDown();
     }
-    void equipment(const QString& path, const QString& name, const QString& code, const QString& full)
+    void equipment(const QString& path, const QString& name, const QString& code,
+                   const QString& full)
     {
-        SqlStatement s("INSERT INTO EQUIPMENT (FULLPATH, DESCRIPTION, CODE, FULLDESCRIPTION) VALUES (");
+        SqlStatement s(
+            "INSERT INTO EQUIPMENT (FULLPATH, DESCRIPTION, CODE, FULLDESCRIPTION) VALUES (");
         s.quoted(path) << ", ";
         s.quoted(name) << ", ";
         s.quoted(code) << ", ";
@@ -66,12 +72,19 @@ TEST_P(ReferenceCache, LoadsReferencesInCodeOrderWithTimingLines)
     EXPECT_EQ(states->recordCount(), 2);
     EXPECT_EQ(states->fieldByName("AVALUE")->asString(), "Открыта");
     ASSERT_EQ(debug.lines().size(), 3);
-    EXPECT_TRUE(QRegularExpression("^CreateRefList: DM\\.Refs\\.Open\\d+ms$").match(debug.lines()[0]).hasMatch());
-    EXPECT_TRUE(QRegularExpression("^CreateRefList: open \"STATES   \" \\d+ms$").match(debug.lines()[1]).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^CreateRefList: DM\\.Refs\\.Open\\d+ms$")
+                    .match(debug.lines()[0])
+                    .hasMatch());
+    EXPECT_TRUE(QRegularExpression("^CreateRefList: open \"STATES   \" \\d+ms$")
+                    .match(debug.lines()[1])
+                    .hasMatch())
         << debug.lines()[1].toStdString();
-    EXPECT_TRUE(QRegularExpression("^CreateRefList: open Equipment \\d+ms$").match(debug.lines()[2]).hasMatch());
+    EXPECT_TRUE(QRegularExpression("^CreateRefList: open Equipment \\d+ms$")
+                    .match(debug.lines()[2])
+                    .hasMatch());
     ASSERT_TRUE(cached());
-    EXPECT_EQ(cached()->fieldNames(), (QStringList{"FULLPATH", "DESCRIPTION", "CODE", "FULLDESCRIPTION"}));
+    EXPECT_EQ(cached()->fieldNames(),
+              (QStringList{"FULLPATH", "DESCRIPTION", "CODE", "FULLDESCRIPTION"}));
     EXPECT_EQ(cached()->fieldByName("FULLDESCRIPTION")->size(), 200);
     FreeRefList(*dm);
     EXPECT_FALSE(dm->findDataSet("RefDSSTATES"));
@@ -108,7 +121,8 @@ TEST_P(ReferenceCache, DamagedCacheFileIsDiscardedAndTheServerRead)
     CreateRefList(*dm);
     const QString path = EquipmentCachePath(*dm);
     FreeRefList(*dm);
-    for (const QByteArray& damage : {QByteArray("RADICAL FILE\x01"), QByteArray("garbage"), QByteArray()}) {
+    for (const QByteArray& damage :
+         {QByteArray("RADICAL FILE\x01"), QByteArray("garbage"), QByteArray()}) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(damage);
@@ -136,7 +150,7 @@ TEST_P(ReferenceCache, MainTreeHasTheRootItemAndOrphansBelowIt)
     auto* fan = static_cast<EquipmentNode*>(FindNodeByPath(tree.first(), QString("TP1`T1`V`")));
     ASSERT_TRUE(fan);
     EXPECT_EQ(fan->info.FullDescription, "Подстанция 1`Трансформатор`Вентилятор`");
-    EXPECT_EQ(fan->imageIndex, 2);  // level 3 in the main tree
+    EXPECT_EQ(fan->imageIndex, 2); // level 3 in the main tree
     // An empty stored full name is filled in the cache (and only there).
     ASSERT_TRUE(cached()->locate("FULLPATH", QVariant("TP1`T1`")));
     EXPECT_EQ(cached()->fieldByName("FULLDESCRIPTION")->asString(), "Подстанция 1`Трансформатор`");
@@ -186,10 +200,11 @@ TEST(EquipmentCache, IconIndexes)
         EquipmentTreeRole role;
         int icon;
     };
-    for (const Case& c : {Case{1, EquipmentTreeRole::Main, 0}, Case{7, EquipmentTreeRole::Main, 6},
-                          Case{8, EquipmentTreeRole::Main, 0}, Case{0, EquipmentTreeRole::Editor, 0},
-                          Case{7, EquipmentTreeRole::Editor, 7}, Case{8, EquipmentTreeRole::Editor, 1},
-                          Case{15, EquipmentTreeRole::Editor, 1}}) {
+    for (const Case& c :
+         {Case{1, EquipmentTreeRole::Main, 0}, Case{7, EquipmentTreeRole::Main, 6},
+          Case{8, EquipmentTreeRole::Main, 0}, Case{0, EquipmentTreeRole::Editor, 0},
+          Case{7, EquipmentTreeRole::Editor, 7}, Case{8, EquipmentTreeRole::Editor, 1},
+          Case{15, EquipmentTreeRole::Editor, 1}}) {
         EXPECT_EQ(EquipmentImageIndex(c.level, c.role), c.icon) << c.level;
     }
 }

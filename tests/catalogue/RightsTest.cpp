@@ -12,7 +12,8 @@ using namespace catalogue;
 using database::LogOn;
 using platform::SqlStatement;
 
-namespace {
+namespace
+{
 
 // A one-node tree whose prepared lines are given.
 struct OneJournal {
@@ -26,7 +27,7 @@ struct OneJournal {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(Paths, ParentPathAndRootPath)
 {
@@ -62,10 +63,10 @@ TEST(Rights, CheckRightOnPreparedLines)
         {"ALL=R,W\r\n", "ALL", "w", "W"},
         {"ALL=" + twentyOne.join(',') + "\r\n", "ALL", "d", ""},
         {"ALL=" + twentyOne.mid(1).join(',') + "\r\n", "ALL", "d", "d"},
-        {"ALL=r,c\r\n", "NUM", "w", ""},  // falls back to the journal line
+        {"ALL=r,c\r\n", "NUM", "w", ""}, // falls back to the journal line
         {"ALL=r,c\r\n", "NUM", "r", "r"},
         {"ALL=r\r\nNUM=w(0>1|2;1>2;ALL>3)\r\n", "num", "w", "w(0>1|2;1>2;ALL>3)"},
-        {"ALL=r\nSTATE=\nNUM=r", "STATE", "r", "r"},  // an empty value falls back too
+        {"ALL=r\nSTATE=\nNUM=r", "STATE", "r", "r"}, // an empty value falls back too
         {"", "ALL", "r", ""},
     };
     for (const Case& c : cases) {
@@ -92,13 +93,15 @@ TEST(Rights, OwnerLinesTakeUserOverGroupOverAll)
     }
 }
 
-class JournalTreeBuild : public BackendTest {
+class JournalTreeBuild : public BackendTest
+{
 protected:
     void SetUp() override
     {
         BackendTest::SetUp();
         database::CreateSystemTables(*server);
-        dm = std::make_unique<database::TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
+        dm =
+            std::make_unique<database::TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
         dm->Timer1->stop();
         db->configure(*dm->currentServer());
         dm->currentServer()->open();
@@ -108,7 +111,8 @@ protected:
     void journal(const QString& path, const QString& description, const QString& fullDescription,
                  const QString& ext = {})
     {
-        SqlStatement s("INSERT INTO MAGS (FULLPATH, DESCRIPTION, FULLDESCRIPTION, EXTTABLE) VALUES (");
+        SqlStatement s(
+            "INSERT INTO MAGS (FULLPATH, DESCRIPTION, FULLDESCRIPTION, EXTTABLE) VALUES (");
         s.quoted(path) << ", ";
         s.quoted(description) << ", ";
         s.quoted(fullDescription) << ", ";
@@ -160,7 +164,8 @@ TEST_P(JournalTreeBuild, NodesCarryBuiltDescriptionsInheritedTablesAndRights)
     EXPECT_EQ(node("OPS`S1`")->info.Permissions, "ALL=r\r\nNUM=r\r\n");
     EXPECT_EQ(night->info.Permissions, "NUM=w\r\nALL=r\r\n");
     EXPECT_EQ(node("REP`")->info.Permissions, "ALL=r,c\r\n");
-    EXPECT_EQ(night->columns, (QStringList{"OPS`S1`N`", "Оперативный`Смена 1`Ночь`", "EXT_OPS", night->info.Permissions}));
+    EXPECT_EQ(night->columns, (QStringList{"OPS`S1`N`", "Оперативный`Смена 1`Ночь`", "EXT_OPS",
+                                           night->info.Permissions}));
     // Children sorted by caption; icons by level and children.
     EXPECT_EQ(node("OPS`")->child(0)->caption, "Аварии");
     EXPECT_EQ(node("OPS`")->imageIndex, 0);
@@ -169,7 +174,7 @@ TEST_P(JournalTreeBuild, NodesCarryBuiltDescriptionsInheritedTablesAndRights)
     // The rights of a field of the record from the first top-level node.
     EXPECT_EQ(CheckRight(tree.first(), "OPS`S1`N`", "NUM", "w"), "w");
     EXPECT_EQ(CheckRight(tree.first(), "OPS`S1`", "ALL", "w"), "");
-    EXPECT_EQ(CheckRight(tree.first(), "OPS`A`", "ALL", "d"), "d");  // inherited whole
+    EXPECT_EQ(CheckRight(tree.first(), "OPS`A`", "ALL", "d"), "d"); // inherited whole
 
     QAbstractItemModelTester tester(new TreeModel(&tree, 5, dm.get()),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -201,7 +206,7 @@ TEST_P(JournalTreeBuild, PruningRemovesUnreadableJournalsAndEmptiedGroups)
     EXPECT_TRUE(s.createEnabled);
     EXPECT_EQ(CurrentJournal().FullPath, "L`");
     const JournalSelection g = SelectJournal(static_cast<JournalNode*>(node("G2`")));
-    EXPECT_FALSE(g.requestEnabled);  // a group stays for its child but has no right of its own
+    EXPECT_FALSE(g.requestEnabled); // a group stays for its child but has no right of its own
     ClearCurrentJournal();
     EXPECT_EQ(CurrentJournal().node, nullptr);
 }

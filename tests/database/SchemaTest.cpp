@@ -1,15 +1,16 @@
 // The system tables and the data module's checks of them.
 
+#include "Schema.h"
 #include "DMUnit.h"
 #include "Error.h"
-#include "Schema.h"
 #include "TestDatabase.h"
 
 #include <gtest/gtest.h>
 
 using database::TDM;
 
-class Schema : public BackendTest {
+class Schema : public BackendTest
+{
 protected:
     std::unique_ptr<TDM> dataModule()
     {
@@ -46,7 +47,8 @@ TEST_P(Schema, NumbersAreUniqueAndMaxIdStartsAtOne)
     EXPECT_EQ(dm->MaxID("Coretable", "RecID"), 42);
     EXPECT_THROW(server->execute("INSERT INTO CORETABLE (RECID) VALUES (41)"), platform::Error);
     server->execute("INSERT INTO HISTORY (IDX, RECID) VALUES (1, 41)");
-    EXPECT_THROW(server->execute("INSERT INTO HISTORY (IDX, RECID) VALUES (1, 42)"), platform::Error);
+    EXPECT_THROW(server->execute("INSERT INTO HISTORY (IDX, RECID) VALUES (1, 42)"),
+                 platform::Error);
 }
 
 INSTANTIATE_BACKENDS(Schema);

@@ -12,7 +12,8 @@
 using database::TDBStream;
 using database::TDM;
 
-class StoredForms : public BackendTest {
+class StoredForms : public BackendTest
+{
 protected:
     void SetUp() override
     {
@@ -32,7 +33,8 @@ protected:
     }
     QList<int> pieceLengths(const QString& path)
     {
-        QSqlQuery q = server->execute("SELECT FORMBLOB FROM USERFORMS WHERE FULLPATH='" + path + "' ORDER BY SEQID");
+        QSqlQuery q = server->execute("SELECT FORMBLOB FROM USERFORMS WHERE FULLPATH='" + path +
+                                      "' ORDER BY SEQID");
         QList<int> lengths;
         while (q.next())
             lengths.append(int(q.value(0).toString().size()));
@@ -47,8 +49,8 @@ TEST_P(StoredForms, ObjectsAreCutIntoPiecesAndReadBack)
         int bytes;
         QList<int> pieces;
     };
-    for (const Case& c : {Case{24573, {32764}}, Case{24576, {32767, 1}}, Case{49152, {32767, 32767, 2}},
-                          Case{3, {4}}, Case{1, {4}}}) {
+    for (const Case& c : {Case{24573, {32764}}, Case{24576, {32767, 1}},
+                          Case{49152, {32767, 32767, 2}}, Case{3, {4}}, Case{1, {4}}}) {
         SCOPED_TRACE(c.bytes);
         const QString path = QString("J%1`").arg(c.bytes);
         TDBStream out(*dm);
@@ -94,15 +96,17 @@ TEST_P(StoredForms, AFailedSaveKeepsTheEarlierVersion)
     first.SaveToDB("J`", " ", database::RecordForm);
     // A piece that the server refuses: the table loses its FORMBLOB column.
     server->execute("ALTER TABLE USERFORMS RENAME TO USERFORMS_OLD");
-    server->execute("CREATE TABLE USERFORMS (SEQID integer, FULLPATH varchar(100), FORMNAME varchar(100), "
-                    "RTYPE integer, FORMBLOB varchar(5))");
+    server->execute(
+        "CREATE TABLE USERFORMS (SEQID integer, FULLPATH varchar(100), FORMNAME varchar(100), "
+        "RTYPE integer, FORMBLOB varchar(5))");
     server->execute("INSERT INTO USERFORMS SELECT * FROM USERFORMS_OLD WHERE 1=0");
     server->execute("INSERT INTO USERFORMS VALUES (1, 'J`', ' ', 1, 'ZWFy')");
     TDBStream big(*dm);
     big.bytes() = QByteArray(3000, 'x');
     if (db->backend() == Backend::SQLite) {
         // SQLite does not enforce declared lengths: make the insert fail another way.
-        server->execute("CREATE TRIGGER refuse BEFORE INSERT ON USERFORMS BEGIN SELECT RAISE(FAIL, 'refused'); END");
+        server->execute("CREATE TRIGGER refuse BEFORE INSERT ON USERFORMS BEGIN SELECT RAISE(FAIL, "
+                        "'refused'); END");
     }
     EXPECT_THROW(big.SaveToDB("J`", " ", database::RecordForm), platform::Error);
     TDBStream in(*dm);

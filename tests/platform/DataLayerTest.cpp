@@ -10,13 +10,15 @@
 
 using namespace platform;
 
-class DataLayer : public BackendTest {
+class DataLayer : public BackendTest
+{
 protected:
     void SetUp() override
     {
         BackendTest::SetUp();
-        server->execute("CREATE TABLE T (RECID integer, NAME varchar(100), CODE Char(50), D timestamp, "
-                        "MEMO text, N integer)");
+        server->execute(
+            "CREATE TABLE T (RECID integer, NAME varchar(100), CODE Char(50), D timestamp, "
+            "MEMO text, N integer)");
     }
     std::unique_ptr<Query> select(const QString& text)
     {
@@ -29,8 +31,13 @@ protected:
 
 TEST_P(DataLayer, ValuesWithApostrophesAreStoredExactlyAndEmptyOnesAsNull)
 {
-    const QStringList values = {"O'Brien", "trailing'", "'", "''", "x'); DROP TABLE T; --",
-                                QString::fromUtf8("Ёлка 'в' лесу"), ""};
+    const QStringList values = {"O'Brien",
+                                "trailing'",
+                                "'",
+                                "''",
+                                "x'); DROP TABLE T; --",
+                                QString::fromUtf8("Ёлка 'в' лесу"),
+                                ""};
     for (int i = 0; i < values.size(); ++i) {
         SqlStatement s;
         s << "INSERT INTO T (RECID, NAME) VALUES (";
@@ -102,9 +109,10 @@ TEST_P(DataLayer, ColumnsAreDescribedAlikeOnEveryServer)
         FieldType type;
         int size;
     };
-    for (const Expect& e : {Expect{"RECID", FieldType::Integer, 0}, Expect{"NAME", FieldType::String, 100},
-                            Expect{"CODE", FieldType::String, 50}, Expect{"D", FieldType::DateTime, 0},
-                            Expect{"MEMO", FieldType::Memo, 0}, Expect{"N", FieldType::Integer, 0}}) {
+    for (const Expect& e :
+         {Expect{"RECID", FieldType::Integer, 0}, Expect{"NAME", FieldType::String, 100},
+          Expect{"CODE", FieldType::String, 50}, Expect{"D", FieldType::DateTime, 0},
+          Expect{"MEMO", FieldType::Memo, 0}, Expect{"N", FieldType::Integer, 0}}) {
         SCOPED_TRACE(e.name);
         EXPECT_EQ(q->fieldByName(e.name)->type(), e.type);
         EXPECT_EQ(q->fieldByName(e.name)->size(), e.size);
@@ -146,7 +154,8 @@ TEST_P(DataLayer, PostOfAQueryOverOneTableIsWrittenBack)
     ASSERT_EQ(check->recordCount(), 1);
     EXPECT_EQ(check->fieldByName("NAME")->asString(), "changed");
     EXPECT_EQ(check->fieldByName("N")->asInteger(), 5);
-    EXPECT_EQ(check->fieldByName("D")->asDateTime(), QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6)));
+    EXPECT_EQ(check->fieldByName("D")->asDateTime(),
+              QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5, 6)));
 
     e->deleteRecord();
     auto gone = select("select * from T");
@@ -181,7 +190,8 @@ TEST_P(DataLayer, ServerErrorsCarryTheServerText)
         FAIL() << "opened a missing table";
     } catch (const Error& e) {
         EXPECT_TRUE(e.text().startsWith("Unable to retrieve query result: "));
-        EXPECT_TRUE(e.text().contains("no_such_table", Qt::CaseInsensitive)) << e.text().toStdString();
+        EXPECT_TRUE(e.text().contains("no_such_table", Qt::CaseInsensitive))
+            << e.text().toStdString();
     }
     EXPECT_FALSE(q->active());
 }
@@ -197,7 +207,8 @@ TEST_P(DataLayer, PrefixTestsMatchUnderscoreAndPercentLiterally)
         const char* prefix;
         QStringList expected;
     };
-    for (const Case& c : {Case{"A_B`", {"A_B`", "A_B`C`"}}, Case{"A%`", {"A%`"}}, Case{"AXB`", {"AXB`"}}}) {
+    for (const Case& c :
+         {Case{"A_B`", {"A_B`", "A_B`C`"}}, Case{"A%`", {"A%`"}}, Case{"AXB`", {"AXB`"}}}) {
         SCOPED_TRACE(c.prefix);
         SqlStatement s("SELECT NAME FROM T WHERE ");
         s.startsWith("NAME", c.prefix) << " ORDER BY NAME";
@@ -249,7 +260,8 @@ TEST(ApplicationName, TheTcpServerIntroducesItself)
     db.configure(s);
     s.setApplicationName("logdesk");
     s.open();
-    QSqlQuery q = s.execute("SELECT application_name FROM pg_stat_activity WHERE pid = pg_backend_pid()");
+    QSqlQuery q =
+        s.execute("SELECT application_name FROM pg_stat_activity WHERE pid = pg_backend_pid()");
     ASSERT_TRUE(q.next());
     EXPECT_EQ(q.value(0).toString(), "logdesk");
 }

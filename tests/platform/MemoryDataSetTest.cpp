@@ -9,7 +9,8 @@
 
 using namespace platform;
 
-namespace {
+namespace
+{
 
 std::unique_ptr<DataSet> equipment()
 {
@@ -21,13 +22,15 @@ std::unique_ptr<DataSet> equipment()
     ds->addFieldDef("MEMO", FieldType::Memo);
     ds->open();
     const QDateTime d(QDate(2026, 12, 11), QTime(8, 30, 15, 250));
-    ds->appendRow({QString("A`"), QString::fromUtf8("Насос 'главный'"), 1, d, QString::fromUtf8("примечание")});
+    ds->appendRow({QString("A`"), QString::fromUtf8("Насос 'главный'"), 1, d,
+                   QString::fromUtf8("примечание")});
     ds->appendRow({QString("A`B`"), QString("Pump"), QVariant(), QVariant(), QVariant()});
-    ds->appendRow({QString("C`"), QString(), -5, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), QString()});
+    ds->appendRow(
+        {QString("C`"), QString(), -5, QDateTime(QDate(1899, 12, 29), QTime(6, 0)), QString()});
     return ds;
 }
 
-}  // namespace
+} // namespace
 
 TEST(MemoryDataSet, EditKeepsOldValuesAndCancelRestores)
 {
@@ -40,7 +43,7 @@ TEST(MemoryDataSet, EditKeepsOldValuesAndCancelRestores)
     EXPECT_TRUE(ds->modified());
     ds->cancel();
     EXPECT_EQ(ds->fieldByName("N")->asInteger(), 1);
-    EXPECT_THROW(ds->fieldByName("N")->setValue(2), Error);  // not in edit state
+    EXPECT_THROW(ds->fieldByName("N")->setValue(2), Error); // not in edit state
     ds->edit();
     EXPECT_THROW(ds->fieldByName("N")->setValue("seven"), Error);
     ds->fieldByName("N")->setValue(QVariant());
@@ -89,7 +92,7 @@ TEST(MemoryDataSet, LookupFieldsFollowTheirKeyThroughTheCachedList)
     records.open();
     records.appendRow({2});
     records.appendRow({9});
-    EXPECT_EQ(text->asString(), "Closed");  // the first row with the code wins
+    EXPECT_EQ(text->asString(), "Closed"); // the first row with the code wins
     EXPECT_EQ(records.valueAt(1, text), QVariant());
     records.first();
     records.edit();
@@ -138,9 +141,10 @@ TEST(MemoryDataSet, MalformedSnapshotsAreRejectedWithoutHarm)
         {"negative field count", withInt(12, -1)},
         {"huge name length", withInt(16, 0x40000000)},
         {"trailing garbage", good + "x"},
-        {"unknown tag", [&] {
+        {"unknown tag",
+         [&] {
              QByteArray b = good;
-             b[b.size() - 1 - 4] = char(0x42);  // inside the last row's values
+             b[b.size() - 1 - 4] = char(0x42); // inside the last row's values
              return b;
          }()},
     };

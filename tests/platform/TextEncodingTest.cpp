@@ -9,7 +9,7 @@ TEST(TextEncoding, CyrillicRoundTripsThroughCp1251)
     const QString text = QString::fromUtf8("Оперативные журналы ЁёЯя №");
     const QByteArray bytes = ToCp1251(text);
     ASSERT_EQ(bytes.size(), text.size());
-    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xCE);  // О
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xCE); // О
     EXPECT_EQ(FromCp1251(bytes), text);
 }
 

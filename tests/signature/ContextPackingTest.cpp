@@ -6,8 +6,8 @@
 #include "LZRW1.h"
 #include "Schema.h"
 #include "SqlStatement.h"
-#include "lzh.h"
 #include "TestDatabase.h"
+#include "lzh.h"
 #include "rjMime.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,8 @@
 using namespace platform;
 using signature::PackRecordContext;
 
-namespace {
+namespace
+{
 
 void fillRecord(Server& s)
 {
@@ -24,7 +25,8 @@ void fillRecord(Server& s)
     s.execute("ALTER TABLE EXT_A ADD PRIORITY integer");
     s.execute("ALTER TABLE EXT_A ADD NOTE text");
     s.execute("ALTER TABLE EXT_A ADD DUE timestamp");
-    SqlStatement core("INSERT INTO CORETABLE (RECID, FULLPATH, DATECREATE, DATE1, OBJECT, COMMENT, NUM, STATE) VALUES "
+    SqlStatement core("INSERT INTO CORETABLE (RECID, FULLPATH, DATECREATE, DATE1, OBJECT, COMMENT, "
+                      "NUM, STATE) VALUES "
                       "(7, 'A`', ");
     core.bind(QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 125))) << ", ";
     core.bind(QDateTime(QDate(2026, 12, 1), QTime(9, 30))) << ", 'PS1`T1`', ";
@@ -36,9 +38,10 @@ void fillRecord(Server& s)
     s.execute(ext.text(), ext.values());
 }
 
-}  // namespace
+} // namespace
 
-class ContextPacking : public BackendTest {
+class ContextPacking : public BackendTest
+{
 protected:
     void SetUp() override
     {
@@ -54,11 +57,15 @@ TEST_P(ContextPacking, SameRecordGivesTheSameTextAndUnpacksToItsValues)
     DataSet snapshot;
     signature::UnpackRecordContext(text, snapshot);
     ASSERT_EQ(snapshot.recordCount(), 1);
-    EXPECT_EQ(snapshot.fieldNames(), (QStringList{"RECID", "FULLPATH", "DATECREATE", "DATE1", "DATE2", "OBJECT",
-                                                  "COMMENT", "NUM", "STATE", "RECID_1", "PRIORITY", "NOTE", "DUE"}));
-    EXPECT_EQ(snapshot.fieldByName("COMMENT")->asString(), QString::fromUtf8("Замена 'уплотнения' насоса"));
-    EXPECT_EQ(snapshot.fieldByName("DATECREATE")->asDateTime(), QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 125)));
-    EXPECT_EQ(snapshot.fieldByName("NOTE")->asString(), QString::fromUtf8("Подробности: течь по валу"));
+    EXPECT_EQ(snapshot.fieldNames(),
+              (QStringList{"RECID", "FULLPATH", "DATECREATE", "DATE1", "DATE2", "OBJECT", "COMMENT",
+                           "NUM", "STATE", "RECID_1", "PRIORITY", "NOTE", "DUE"}));
+    EXPECT_EQ(snapshot.fieldByName("COMMENT")->asString(),
+              QString::fromUtf8("Замена 'уплотнения' насоса"));
+    EXPECT_EQ(snapshot.fieldByName("DATECREATE")->asDateTime(),
+              QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 125)));
+    EXPECT_EQ(snapshot.fieldByName("NOTE")->asString(),
+              QString::fromUtf8("Подробности: течь по валу"));
     EXPECT_TRUE(snapshot.fieldByName("DATE2")->isNull());
 }
 
@@ -68,11 +75,13 @@ TEST_P(ContextPacking, ChangingAnyColumnChangesTheText)
     const std::vector<std::pair<const char*, const char*>> changes = {
         {"UPDATE CORETABLE SET COMMENT='Замена ''уплотнения'' насосА' WHERE RECID=7",
          "UPDATE CORETABLE SET COMMENT='Замена ''уплотнения'' насоса' WHERE RECID=7"},
-        {"UPDATE CORETABLE SET OBJECT='PS1`T2`' WHERE RECID=7", "UPDATE CORETABLE SET OBJECT='PS1`T1`' WHERE RECID=7"},
+        {"UPDATE CORETABLE SET OBJECT='PS1`T2`' WHERE RECID=7",
+         "UPDATE CORETABLE SET OBJECT='PS1`T1`' WHERE RECID=7"},
         {"UPDATE CORETABLE SET NUM=16 WHERE RECID=7", "UPDATE CORETABLE SET NUM=15 WHERE RECID=7"},
         {"UPDATE EXT_A SET NOTE='Подробности: течь по валу.' WHERE RECID=7",
          "UPDATE EXT_A SET NOTE='Подробности: течь по валу' WHERE RECID=7"},
-        {"UPDATE EXT_A SET PRIORITY=NULL WHERE RECID=7", "UPDATE EXT_A SET PRIORITY=3 WHERE RECID=7"},
+        {"UPDATE EXT_A SET PRIORITY=NULL WHERE RECID=7",
+         "UPDATE EXT_A SET PRIORITY=3 WHERE RECID=7"},
     };
     for (const auto& [change, undo] : changes) {
         SCOPED_TRACE(change);
@@ -115,7 +124,8 @@ TEST(ContextPackingErrors, BadTextsRaiseTheirErrors)
     };
     const QString notSnapshot = signature::PackSnapshot("NOT A SNAPSHOT AT ALL");
     const std::vector<Case> cases = {
-        {signature::rjMime::Encode("XXXXXXXXXXXXXXXX"), QString::fromLatin1(signature::lzmessage::kNoValidHeader)},
+        {signature::rjMime::Encode("XXXXXXXXXXXXXXXX"),
+         QString::fromLatin1(signature::lzmessage::kNoValidHeader)},
         {"", QString::fromLatin1(signature::lzmessage::kReadError)},
         {notSnapshot, "Invalid file format"},
     };

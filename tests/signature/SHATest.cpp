@@ -14,7 +14,8 @@ TEST(SHA, KnownAnswers)
     const std::vector<Case> cases = {
         {"", "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709"},
         {"abc", "A9993E364706816ABA3E25717850C26C9CD0D89D"},
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq", "84983E441C3BD26EBAAE4AA1F95129E5E54670F1"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983E441C3BD26EBAAE4AA1F95129E5E54670F1"},
         {QByteArray(1000000, 'a'), "34AA973CD4C4DAA4F61EEB2BDBAD27316534016F"},
     };
     for (const Case& c : cases) {
@@ -34,6 +35,7 @@ TEST(SHA, PiecewiseUpdatesGiveTheSameDigest)
         for (qsizetype i = 0; i < data.size(); i += step)
             h.update(QByteArrayView(data).sliced(i, std::min<qsizetype>(step, data.size() - i)));
         const auto d = h.final();
-        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(d.data()), 20), whole) << "step " << step;
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(d.data()), 20), whole)
+            << "step " << step;
     }
 }

@@ -36,12 +36,13 @@ TEST(ServerChoice, FirstSwitchAmongTheFirstThirtyWordsWins)
         {"logdesk.exe /rda", ServerKind::TCP},
         {"logdesk.exe /Bde /RDA", ServerKind::BDE},
         {"logdesk.exe /RDA /BDE", ServerKind::TCP},
-        {"logdesk.exe  /BDE", ServerKind::BDE},  // an empty word counts as a word
-        {"/BDE logdesk.exe", ServerKind::ADO},    // word 0 is the program
+        {"logdesk.exe  /BDE", ServerKind::BDE}, // an empty word counts as a word
+        {"/BDE logdesk.exe", ServerKind::ADO},  // word 0 is the program
         {"logdesk.exe /BDEX", ServerKind::ADO},
-        {(thirty.mid(0, 30) + QStringList{"/BDE"}).join(' '), ServerKind::BDE},   // word 30
-        {(thirty + QStringList{"/BDE"}).join(' '), ServerKind::ADO},              // word 31
-        {"logdesk.exe" + QString(30, ' ') + "/RDA", ServerKind::TCP},  // 29 empty words: it is word 30
+        {(thirty.mid(0, 30) + QStringList{"/BDE"}).join(' '), ServerKind::BDE}, // word 30
+        {(thirty + QStringList{"/BDE"}).join(' '), ServerKind::ADO},            // word 31
+        {"logdesk.exe" + QString(30, ' ') + "/RDA",
+         ServerKind::TCP}, // 29 empty words: it is word 30
         {"logdesk.exe" + QString(31, ' ') + "/RDA", ServerKind::ADO},
     };
     for (const Case& c : cases) {
@@ -56,8 +57,9 @@ TEST(LogOnRules, UserNumberText)
         const char* text;
         int number;
     };
-    for (const Case& c : {Case{"5", 5}, Case{"0", 0}, Case{"", -1}, Case{"5 ", -1}, Case{"5a", -1},
-                          Case{"abc", -1}, Case{"-1", -1}, Case{" 7", 7}, Case{"99999999999", -1}}) {
+    for (const Case& c :
+         {Case{"5", 5}, Case{"0", 0}, Case{"", -1}, Case{"5 ", -1}, Case{"5a", -1}, Case{"abc", -1},
+          Case{"-1", -1}, Case{" 7", 7}, Case{"99999999999", -1}}) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(startup::UserNumberFromText(c.text), c.number);
     }
@@ -75,7 +77,8 @@ TEST(LogOnRules, PasswordDigestComparison)
     EXPECT_TRUE(startup::PasswordMatches("", "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709"));
 }
 
-class LogOnFlow : public BackendTest {
+class LogOnFlow : public BackendTest
+{
 protected:
     void SetUp() override
     {
@@ -102,8 +105,8 @@ protected:
     }
     void logOn(const QString& user, const QString& password, const QString& databaseText = {})
     {
-        ConnectAndLogOn(*dm, view, db->address(), databaseText.isNull() ? db->databaseName() : databaseText, user,
-                        password);
+        ConnectAndLogOn(*dm, view, db->address(),
+                        databaseText.isNull() ? db->databaseName() : databaseText, user, password);
     }
     std::unique_ptr<TDM> dm;
     startup::HeadlessLogOnView view;
@@ -118,12 +121,9 @@ TEST_P(LogOnFlow, RefusalsShowTheirMessageAndLeaveTheServerClosed)
         int uidAfter;
     };
     const std::vector<Case> cases = {
-        {"", "secret", startup::kNoUserNumber, -1},
-        {"7 ", "secret", startup::kNoUserNumber, -1},
-        {"7x", "secret", startup::kNoUserNumber, -1},
-        {"-1", "secret", startup::kNoUserNumber, -1},
-        {"99", "secret", startup::kUnknownUser, 99},
-        {"7", "Secret", startup::kWrongPassword, 7},
+        {"", "secret", startup::kNoUserNumber, -1},   {"7 ", "secret", startup::kNoUserNumber, -1},
+        {"7x", "secret", startup::kNoUserNumber, -1}, {"-1", "secret", startup::kNoUserNumber, -1},
+        {"99", "secret", startup::kUnknownUser, 99},  {"7", "Secret", startup::kWrongPassword, 7},
         {"8", "lower", startup::kWrongPassword, 8},
     };
     for (const Case& c : cases) {
@@ -157,7 +157,8 @@ TEST_P(LogOnFlow, SuccessSetsTheLogOnValuesAndTheCaption)
         EXPECT_TRUE(dm->currentServer()->connected());
         EXPECT_EQ(LogOn().CurrentUID, QString(c.user).toInt());
         EXPECT_EQ(LogOn().CurrentGID, c.gid);
-        EXPECT_EQ(view.caption(), QString::fromUtf8("Оперативные журналы - ") + QString::fromUtf8(c.fio));
+        EXPECT_EQ(view.caption(),
+                  QString::fromUtf8("Оперативные журналы - ") + QString::fromUtf8(c.fio));
         startup::Disconnect(*dm, view);
         EXPECT_FALSE(dm->currentServer()->connected());
         EXPECT_EQ(LogOn().CurrentUID, -1);
@@ -187,7 +188,8 @@ TEST_P(LogOnFlow, DatabaseTextChoosesTheDatabaseAccount)
 TEST_P(LogOnFlow, AServerErrorIsShownAsItsTextInAPlainBox)
 {
     MessageRecorder messages;
-    const QString missing = db->backend() == Backend::SQLite ? db->databaseName() + ".missing" : "no_such_db_x";
+    const QString missing =
+        db->backend() == Backend::SQLite ? db->databaseName() + ".missing" : "no_such_db_x";
     logOn("7", "secret", missing);
     ASSERT_EQ(messages.messages().size(), 1);
     EXPECT_TRUE(messages.messages()[0].caption.isEmpty());
@@ -221,7 +223,7 @@ TEST_P(LogOnFlow, DialogOffersOnlyWhatFitsTheConnectionState)
         EXPECT_EQ(dialog.editAlias->itemText(0), db->databaseName());
         EXPECT_FALSE(dialog.btnOpen->isEnabled());
         EXPECT_TRUE(dialog.btnClose->isEnabled());
-        dialog.btnOpenClick();  // Enter while connected does nothing
+        dialog.btnOpenClick(); // Enter while connected does nothing
         EXPECT_TRUE(dm->currentServer()->connected());
         dialog.btnCloseClick();
         EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -230,15 +232,19 @@ TEST_P(LogOnFlow, DialogOffersOnlyWhatFitsTheConnectionState)
     EXPECT_EQ(view.caption(), "Оперативные журналы");
     QSettings settings("Brenholt", "logdesk");
     EXPECT_EQ(settings.value("TfrmJConnect/editAlias.Text").toString(), db->databaseName());
-    EXPECT_EQ(settings.value("TConnect/editAlias/Items").toStringList().value(0), db->databaseName());
+    EXPECT_EQ(settings.value("TConnect/editAlias/Items").toStringList().value(0),
+              db->databaseName());
 }
 
 TEST_P(LogOnFlow, LoadsTheUsersTreesAndKeepsTheCacheAfterALostConnection)
 {
-    server->execute("INSERT INTO MAGS (FULLPATH, DESCRIPTION, FULLDESCRIPTION) VALUES ('A`', 'Журнал А', 'Журнал А`'), "
+    server->execute("INSERT INTO MAGS (FULLPATH, DESCRIPTION, FULLDESCRIPTION) VALUES ('A`', "
+                    "'Журнал А', 'Журнал А`'), "
                     "('B`', 'Закрытый', 'Закрытый`')");
-    server->execute("INSERT INTO CONFORMS (FULLPATH, FIELDNAME, PERMISSIONS) VALUES ('A`', 'ALL', 'G3=r,c')");
-    server->execute("INSERT INTO EQUIPMENT (FULLPATH, DESCRIPTION) VALUES ('E`', 'Насос'), ('E`M`', 'Мотор')");
+    server->execute(
+        "INSERT INTO CONFORMS (FULLPATH, FIELDNAME, PERMISSIONS) VALUES ('A`', 'ALL', 'G3=r,c')");
+    server->execute(
+        "INSERT INTO EQUIPMENT (FULLPATH, DESCRIPTION) VALUES ('E`', 'Насос'), ('E`M`', 'Мотор')");
     {
         platform::DebugCapture debug;
         logOn("7", "secret");
@@ -246,10 +252,10 @@ TEST_P(LogOnFlow, LoadsTheUsersTreesAndKeepsTheCacheAfterALostConnection)
     }
     ASSERT_TRUE(dm->currentServer()->connected());
     EXPECT_TRUE(LogOn().ReferencesLoaded);
-    ASSERT_EQ(view.journalTree().count(), 1);  // "B`" is unreadable
+    ASSERT_EQ(view.journalTree().count(), 1); // "B`" is unreadable
     EXPECT_EQ(view.journalTree().first()->caption, "Журнал А");
     EXPECT_EQ(catalogue::CurrentJournal().FullPath, "A`");
-    EXPECT_EQ(view.equipmentTree().count(), 3);  // the root item and two items
+    EXPECT_EQ(view.equipmentTree().count(), 3); // the root item and two items
     EXPECT_EQ(view.chooser().tree().count(), 3);
 
     // A failed keep-alive only marks the server not connected.

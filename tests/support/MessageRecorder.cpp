@@ -15,7 +15,10 @@ MessageRecorder::MessageRecorder()
     });
 }
 
-MessageRecorder::~MessageRecorder() { SetMessageHandler(std::move(m_previous)); }
+MessageRecorder::~MessageRecorder()
+{
+    SetMessageHandler(std::move(m_previous));
+}
 
 QStringList MessageRecorder::texts() const
 {

@@ -6,7 +6,8 @@
 #include <QList>
 #include <deque>
 
-class MessageRecorder {
+class MessageRecorder
+{
 public:
     MessageRecorder();
     ~MessageRecorder();

@@ -7,12 +7,14 @@
 
 using namespace platform;
 
-namespace {
+namespace
+{
 
 QMap<QString, QString> pgWords()
 {
     QMap<QString, QString> words;
-    for (const QString& w : qEnvironmentVariable("LOGDESK_TEST_PG").split(u' ', Qt::SkipEmptyParts)) {
+    for (const QString& w :
+         qEnvironmentVariable("LOGDESK_TEST_PG").split(u' ', Qt::SkipEmptyParts)) {
         const qsizetype eq = w.indexOf(u'=');
         if (eq > 0)
             words.insert(w.left(eq), w.mid(eq + 1));
@@ -32,7 +34,7 @@ std::unique_ptr<Server> pgAdmin(const QMap<QString, QString>& w)
     return s;
 }
 
-}  // namespace
+} // namespace
 
 std::vector<Backend> AvailableBackends()
 {
@@ -62,7 +64,8 @@ TestDatabase::TestDatabase(Backend backend) : m_backend(backend)
     m_user = w.value("user", "logdesk");
     m_password = w.value("password");
     m_databaseName = "ld_" + QUuid::createUuid().toString(QUuid::Id128).left(20);
-    pgAdmin(w)->execute("CREATE DATABASE " + m_databaseName + " ENCODING 'UTF8' TEMPLATE template0");
+    pgAdmin(w)->execute("CREATE DATABASE " + m_databaseName +
+                        " ENCODING 'UTF8' TEMPLATE template0");
 }
 
 TestDatabase::~TestDatabase()

@@ -15,7 +15,8 @@ enum class Backend { SQLite, PostgreSQL };
 std::vector<Backend> AvailableBackends();
 std::string BackendName(const testing::TestParamInfo<Backend>& info);
 
-class TestDatabase {
+class TestDatabase
+{
 public:
     explicit TestDatabase(Backend backend);
     ~TestDatabase();
@@ -47,7 +48,8 @@ private:
 };
 
 // A test run once per available backend, with a fresh database and server.
-class BackendTest : public testing::TestWithParam<Backend> {
+class BackendTest : public testing::TestWithParam<Backend>
+{
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -55,5 +57,5 @@ protected:
     std::unique_ptr<platform::Server> server;
 };
 
-#define INSTANTIATE_BACKENDS(Suite) \
+#define INSTANTIATE_BACKENDS(Suite)                                                                \
     INSTANTIATE_TEST_SUITE_P(Backends, Suite, testing::ValuesIn(AvailableBackends()), BackendName)

@@ -8,13 +8,14 @@
 #include <functional>
 #include <map>
 
-namespace ctl {
+namespace ctl
+{
 
 // What a command gets: its own words (options already taken out) and the
 // connection options shared by every command.
 struct Invocation {
-    QStringList args;                 // positional words after the command name
-    std::map<QString, QString> opts;  // --name value (or "1" for flags)
+    QStringList args;                // positional words after the command name
+    std::map<QString, QString> opts; // --name value (or "1" for flags)
     QTextStream& out;
     QTextStream& err;
 
@@ -32,9 +33,9 @@ using CommandFn = std::function<int(Invocation&)>;
 
 struct Command {
     QString name;
-    QString usage;    // one line: "add-user UID FIO PASSWORD [GID]"
-    QString help;     // what it does, several lines allowed
-    QStringList valueOptions;  // its own options that take a value ("--mode")
+    QString usage;            // one line: "add-user UID FIO PASSWORD [GID]"
+    QString help;             // what it does, several lines allowed
+    QStringList valueOptions; // its own options that take a value ("--mode")
     CommandFn run;
 };
 
@@ -44,4 +45,4 @@ struct CommandRegistration {
     explicit CommandRegistration(Command c) { commandTable()[c.name] = std::move(c); }
 };
 
-}  // namespace ctl
+} // namespace ctl

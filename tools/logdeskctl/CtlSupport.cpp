@@ -5,7 +5,8 @@
 
 using namespace platform;
 
-namespace ctl {
+namespace ctl
+{
 
 std::unique_ptr<database::TDM> MakeDataModule(const Invocation& inv)
 {
@@ -43,8 +44,8 @@ void LogOnUser(database::TDM& dm, const Invocation& inv, startup::HeadlessLogOnV
         shown.append(m.text);
         return MsgAnswer::Ok;
     });
-    startup::ConnectAndLogOn(dm, view, inv.opt("address", QStringLiteral("127.0.0.1")), inv.opt("database"),
-                             inv.opt("user"), inv.opt("password"));
+    startup::ConnectAndLogOn(dm, view, inv.opt("address", QStringLiteral("127.0.0.1")),
+                             inv.opt("database"), inv.opt("user"), inv.opt("password"));
     SetMessageHandler(std::move(previous));
     if (!dm.currentServer()->connected()) {
         for (const QString& text : shown)
@@ -61,8 +62,9 @@ int IntArg(const QString& text, const char* what)
     bool ok = false;
     const int n = text.toInt(&ok);
     if (!ok)
-        throw Error(QStringLiteral("%1 must be a whole number, not '%2'").arg(QLatin1String(what), text));
+        throw Error(
+            QStringLiteral("%1 must be a whole number, not '%2'").arg(QLatin1String(what), text));
     return n;
 }
 
-}  // namespace ctl
+} // namespace ctl

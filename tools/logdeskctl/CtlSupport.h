@@ -9,7 +9,8 @@
 
 #include <memory>
 
-namespace ctl {
+namespace ctl
+{
 
 // A data module whose current server is the one the options choose.
 std::unique_ptr<database::TDM> MakeDataModule(const Invocation& inv);
@@ -31,4 +32,4 @@ struct Failure {
 // A whole number argument, or a clear error.
 int IntArg(const QString& text, const char* what);
 
-}  // namespace ctl
+} // namespace ctl

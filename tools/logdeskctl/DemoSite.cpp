@@ -3,10 +3,10 @@
 #include "DMUnit.h"
 #include "DemoRecords.h"
 #include "ECCrypt.h"
-#include "SoftwareKeyToken.h"
 #include "Error.h"
 #include "SHA.h"
 #include "Schema.h"
+#include "SoftwareKeyToken.h"
 #include "TextEncoding.h"
 
 #include <QHash>
@@ -15,7 +15,8 @@
 
 using namespace platform;
 
-namespace ctl {
+namespace ctl
+{
 
 const DemoUser kDemoUsers[] = {
     {1, "Петров Пётр Петрович", "demo", 1},
@@ -38,13 +39,15 @@ void AddUser(database::TDM& dm, int uid, const QString& fio, const QString& pass
     dm.execSql(s);
 }
 
-namespace {
+namespace
+{
 
 // Runs an INSERT of text values, each placed as a bound value (NULL for none).
-void insert(database::TDM& dm, const QString& table, const QStringList& columns, const QVariantList& values)
+void insert(database::TDM& dm, const QString& table, const QStringList& columns,
+            const QVariantList& values)
 {
-    SqlStatement s(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") + columns.join(u',') +
-                   QStringLiteral(") VALUES ("));
+    SqlStatement s(QStringLiteral("INSERT INTO ") + table + QStringLiteral(" (") +
+                   columns.join(u',') + QStringLiteral(") VALUES ("));
     for (int i = 0; i < values.size(); ++i) {
         if (i > 0)
             s << ",";
@@ -57,7 +60,7 @@ void insert(database::TDM& dm, const QString& table, const QStringList& columns,
 struct Journal {
     const char* path;
     const char* name;
-    const char* extTable;  // top-level journals only
+    const char* extTable; // top-level journals only
 };
 
 const Journal kJournals[] = {
@@ -84,7 +87,8 @@ struct Conform {
 const Conform kConforms[] = {
     {"OPER`", "ALL", nullptr, nullptr, "ALL=r\r\nG1=r,w,c\r\nU3=r,w,c,d"},
     {"OPER`", "OBJECT", "Объект", "Equipment (Оборудование)", nullptr},
-    {"OPER`", "STATE", "Состояние", "STATES (Состояния записей)", "G1=r,w(NULL>1;1>2|4;2>3|4)\r\nU3=r,w"},
+    {"OPER`", "STATE", "Состояние", "STATES (Состояния записей)",
+     "G1=r,w(NULL>1;1>2|4;2>3|4)\r\nU3=r,w"},
     {"OPER`", "DATE1", "Начало", nullptr, nullptr},
     {"OPER`", "DATE2", "Окончание", nullptr, nullptr},
     {"OPER`", "NUM", "Номер", nullptr, "ALL=r"},
@@ -111,7 +115,7 @@ const Conform kConforms[] = {
 struct Reference {
     const char* table;
     const char* name;
-    std::vector<const char*> values;  // codes 1, 2, ...
+    std::vector<const char*> values; // codes 1, 2, ...
 };
 
 const Reference kReferences[] = {
@@ -125,13 +129,17 @@ void createJournals(database::TDM& dm)
 {
     Server& server = *dm.currentServer();
     const QString dbl = server.dialect() == SqlDialect::PostgreSQL ? "double precision" : "double";
-    for (const QString& statement :
-         {database::ExtensionTableStatement("EXT_OPER"), QString("ALTER TABLE EXT_OPER ADD WEATHER integer"),
-          "ALTER TABLE EXT_OPER ADD LOAD_MW " + dbl, QString("ALTER TABLE EXT_OPER ADD REMARK text"),
-          QString("ALTER TABLE EXT_OPER ADD CHECKED_AT timestamp"), database::ExtensionTableStatement("EXT_DEFECT"),
-          QString("ALTER TABLE EXT_DEFECT ADD PRIORITY integer"), QString("ALTER TABLE EXT_DEFECT ADD DEFECT_KIND integer"),
-          QString("ALTER TABLE EXT_DEFECT ADD UNIT varchar(100)"), QString("ALTER TABLE EXT_DEFECT ADD DUE_DATE timestamp"),
-          QString("ALTER TABLE EXT_DEFECT ADD DETAILS text")})
+    for (const QString& statement : {database::ExtensionTableStatement("EXT_OPER"),
+                                     QString("ALTER TABLE EXT_OPER ADD WEATHER integer"),
+                                     "ALTER TABLE EXT_OPER ADD LOAD_MW " + dbl,
+                                     QString("ALTER TABLE EXT_OPER ADD REMARK text"),
+                                     QString("ALTER TABLE EXT_OPER ADD CHECKED_AT timestamp"),
+                                     database::ExtensionTableStatement("EXT_DEFECT"),
+                                     QString("ALTER TABLE EXT_DEFECT ADD PRIORITY integer"),
+                                     QString("ALTER TABLE EXT_DEFECT ADD DEFECT_KIND integer"),
+                                     QString("ALTER TABLE EXT_DEFECT ADD UNIT varchar(100)"),
+                                     QString("ALTER TABLE EXT_DEFECT ADD DUE_DATE timestamp"),
+                                     QString("ALTER TABLE EXT_DEFECT ADD DETAILS text")})
         server.execute(statement);
 
     QHash<QString, QString> descriptionOf;
@@ -142,20 +150,26 @@ void createJournals(database::TDM& dm)
         const QString full = descriptionOf.value(parent) + name + u'`';
         descriptionOf.insert(path, full);
         insert(dm, "MAGS", {"FULLPATH", "DESCRIPTION", "FULLDESCRIPTION", "EXTTABLE"},
-               {path, name, full, j.extTable ? QVariant(QString::fromLatin1(j.extTable)) : QVariant()});
+               {path, name, full,
+                j.extTable ? QVariant(QString::fromLatin1(j.extTable)) : QVariant()});
     }
     auto text = [](const char* t) { return t ? QVariant(QString::fromUtf8(t)) : QVariant(); };
     for (const Conform& c : kConforms)
-        insert(dm, "CONFORMS", {"FULLPATH", "FIELDNAME", "RUSNAME", "REFNAME", "PERMISSIONS"},
-               {text(c.path), text(c.field), text(c.caption), text(c.refName), text(c.permissions)});
-    insert(dm, "NEXTNUMS", {"FULLPATH", "FIELDNAME", "NEXTNUM"}, {QString("OPER`"), QString("NUM"), 1});
-    insert(dm, "NEXTNUMS", {"FULLPATH", "FIELDNAME", "NEXTNUM"}, {QString("DEFECT`"), QString("NUM"), 1001});
+        insert(
+            dm, "CONFORMS", {"FULLPATH", "FIELDNAME", "RUSNAME", "REFNAME", "PERMISSIONS"},
+            {text(c.path), text(c.field), text(c.caption), text(c.refName), text(c.permissions)});
+    insert(dm, "NEXTNUMS", {"FULLPATH", "FIELDNAME", "NEXTNUM"},
+           {QString("OPER`"), QString("NUM"), 1});
+    insert(dm, "NEXTNUMS", {"FULLPATH", "FIELDNAME", "NEXTNUM"},
+           {QString("DEFECT`"), QString("NUM"), 1001});
 
     for (const Reference& r : kReferences) {
         server.execute(database::ReferenceTableStatement(QString::fromLatin1(r.table)));
-        insert(dm, "REFS", {"NAME", "REFERENCETABLE"}, {QString::fromUtf8(r.name), QString::fromLatin1(r.table)});
+        insert(dm, "REFS", {"NAME", "REFERENCETABLE"},
+               {QString::fromUtf8(r.name), QString::fromLatin1(r.table)});
         for (size_t i = 0; i < r.values.size(); ++i)
-            insert(dm, QString::fromLatin1(r.table), {"aCode", "aValue"}, {int(i + 1), QString::fromUtf8(r.values[i])});
+            insert(dm, QString::fromLatin1(r.table), {"aCode", "aValue"},
+                   {int(i + 1), QString::fromUtf8(r.values[i])});
     }
 }
 
@@ -168,11 +182,15 @@ void createEquipment(database::TDM& dm)
     };
     const std::vector<std::pair<const char*, const char*>> sites = {
         {"PS110", "ПС 110 кВ Северная"}, {"PS35", "ПС 35 кВ Южная"}, {"KOT2", "Котельная №2"}};
-    const std::vector<const char*> sections = {"Секция шин 1", "Секция шин 2", "Насосная станция", "Щит управления"};
-    const std::vector<const char*> cells = {"Ячейка 1", "Ячейка 2", "Ячейка 3", "Ячейка 4", "Ячейка 5"};
-    const std::vector<const char*> units = {"Выключатель", "Трансформатор тока", "Насос", "Электродвигатель"};
+    const std::vector<const char*> sections = {"Секция шин 1", "Секция шин 2", "Насосная станция",
+                                               "Щит управления"};
+    const std::vector<const char*> cells = {"Ячейка 1", "Ячейка 2", "Ячейка 3", "Ячейка 4",
+                                            "Ячейка 5"};
+    const std::vector<const char*> units = {"Выключатель", "Трансформатор тока", "Насос",
+                                            "Электродвигатель"};
     const std::vector<const char*> parts = {"Подшипник", "Обмотка"};
-    auto add = [&](const QString& path, const QString& name, const QString& full, const QString& code) {
+    auto add = [&](const QString& path, const QString& name, const QString& full,
+                   const QString& code) {
         insert(dm, "EQUIPMENT", {"FULLPATH", "DESCRIPTION", "CODE", "FULLDESCRIPTION"},
                {path, name, code.isEmpty() ? QVariant() : QVariant(code), full});
     };
@@ -191,11 +209,16 @@ void createEquipment(database::TDM& dm)
                 for (size_t c = 0; c < units.size(); ++c) {
                     const QString cPath = bPath + QStringLiteral("U%1`").arg(c + 1);
                     const QString cFull = bFull + QString::fromUtf8(units[c]) + u'`';
-                    const QString code = QStringLiteral("%1-%2%3%4").arg(QLatin1String(siteId)).arg(a + 1).arg(b + 1).arg(c + 1);
+                    const QString code = QStringLiteral("%1-%2%3%4")
+                                             .arg(QLatin1String(siteId))
+                                             .arg(a + 1)
+                                             .arg(b + 1)
+                                             .arg(c + 1);
                     add(cPath, QString::fromUtf8(units[c]), cFull, code);
-                    if (c >= 2)  // pumps and motors have parts
+                    if (c >= 2) // pumps and motors have parts
                         for (size_t d = 0; d < parts.size(); ++d)
-                            add(cPath + QStringLiteral("P%1`").arg(d + 1), QString::fromUtf8(parts[d]),
+                            add(cPath + QStringLiteral("P%1`").arg(d + 1),
+                                QString::fromUtf8(parts[d]),
                                 cFull + QString::fromUtf8(parts[d]) + u'`', QString());
                 }
             }
@@ -203,7 +226,7 @@ void createEquipment(database::TDM& dm)
     }
 }
 
-}  // namespace
+} // namespace
 
 void SetPublicKey(database::TDM& dm, int uid, const QString& publicKey)
 {
@@ -231,14 +254,14 @@ void CreateDemoSite(database::TDM& dm, const QString& keysFolder)
         const signature::KeyPairTexts keys = signature::MakeKeyPair();
         SetPublicKey(dm, uid, keys.publicText);
         signature::KeyId id{};
-        id[0] = 0x01;  // family code of the demo fobs
+        id[0] = 0x01; // family code of the demo fobs
         id[1] = uint8_t(uid);
         id[7] = 0xD0;
-        signature::WriteSecretKeyToken(keysFolder + QStringLiteral("/user") + QString::number(uid), signature::kUsbPort,
-                                       id, keys.secretText);
+        signature::WriteSecretKeyToken(keysFolder + QStringLiteral("/user") + QString::number(uid),
+                                       signature::kUsbPort, id, keys.secretText);
     }
     AddDemoRecords(dm);
     t.commit();
 }
 
-}  // namespace ctl
+} // namespace ctl

@@ -3,17 +3,19 @@
 
 #include <QString>
 
-namespace database {
+namespace database
+{
 class TDM;
 }
 
-namespace ctl {
+namespace ctl
+{
 
 struct DemoUser {
     int uid;
     const char* fio;
     const char* password;
-    int gid;  // 0: NULL
+    int gid; // 0: NULL
 };
 
 // Users with known passwords (the README names them).
@@ -32,4 +34,4 @@ void SetPublicKey(database::TDM& dm, int uid, const QString& publicKey);
 // Adds a journal user with the digest of the password.
 void AddUser(database::TDM& dm, int uid, const QString& fio, const QString& password, int gid);
 
-}  // namespace ctl
+} // namespace ctl

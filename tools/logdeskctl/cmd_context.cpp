@@ -7,8 +7,10 @@
 
 using namespace platform;
 
-namespace ctl {
-namespace {
+namespace ctl
+{
+namespace
+{
 
 // The extension table of the record's own top-level journal.
 QString extensionTableOf(database::TDM& dm, int recId)
@@ -35,7 +37,9 @@ int packContext(Invocation& inv)
     auto dm = MakeDataModule(inv);
     ConnectServer(*dm, inv);
     const int recId = IntArg(inv.args[0], "RECID");
-    inv.out << signature::PackRecordContext(*dm->currentServer(), recId, extensionTableOf(*dm, recId)) << "\n";
+    inv.out << signature::PackRecordContext(*dm->currentServer(), recId,
+                                            extensionTableOf(*dm, recId))
+            << "\n";
     return 0;
 }
 
@@ -48,23 +52,29 @@ int unpackContext(Invocation& inv)
     for (snapshot.first(); !snapshot.eof(); snapshot.next()) {
         for (int i = 0; i < snapshot.fieldCount(); ++i) {
             const Field* f = snapshot.field(i);
-            inv.out << f->name() << " (type " << int(f->type()) << ", size " << f->size() << ") = "
-                    << (f->isNull() ? QString("NULL") : f->asString()) << "\n";
+            inv.out << f->name() << " (type " << int(f->type()) << ", size " << f->size()
+                    << ") = " << (f->isNull() ? QString("NULL") : f->asString()) << "\n";
         }
     }
     return 0;
 }
 
 const CommandRegistration registrations[] = {
-    CommandRegistration{Command{"pack-context", "pack-context RECID",
-                                "Prints the packed context of a record: its CORETABLE row joined with the\n"
-                                "extension row of its top-level journal, as a signature covers it.",
-                                {}, packContext}},
-    CommandRegistration{Command{"unpack-context", "unpack-context TEXT",
-                                "Prints the fields and values of a packed context (no database needed), or\n"
-                                "the error that the text gives.",
-                                {}, unpackContext}},
+    CommandRegistration{
+        Command{"pack-context",
+                "pack-context RECID",
+                "Prints the packed context of a record: its CORETABLE row joined with the\n"
+                "extension row of its top-level journal, as a signature covers it.",
+                {},
+                packContext}},
+    CommandRegistration{
+        Command{"unpack-context",
+                "unpack-context TEXT",
+                "Prints the fields and values of a packed context (no database needed), or\n"
+                "the error that the text gives.",
+                {},
+                unpackContext}},
 };
 
-}  // namespace
-}  // namespace ctl
+} // namespace
+} // namespace ctl

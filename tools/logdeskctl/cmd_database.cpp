@@ -9,8 +9,10 @@
 
 using namespace platform;
 
-namespace ctl {
-namespace {
+namespace ctl
+{
+namespace
+{
 
 int initDb(Invocation& inv)
 {
@@ -65,9 +67,9 @@ int demoDb(Invocation& inv)
     CreateDemoSite(*dm, keys);
     inv.out << "created the demo site; users:\n";
     for (int i = 0; i < kDemoUserCount; ++i)
-        inv.out << "  " << kDemoUsers[i].uid << " " << QString::fromUtf8(kDemoUsers[i].fio) << " password "
-                << QString::fromUtf8(kDemoUsers[i].password) << ", key token " << keys << "/user"
-                << kDemoUsers[i].uid << "\n";
+        inv.out << "  " << kDemoUsers[i].uid << " " << QString::fromUtf8(kDemoUsers[i].fio)
+                << " password " << QString::fromUtf8(kDemoUsers[i].password) << ", key token "
+                << keys << "/user" << kDemoUsers[i].uid << "\n";
     return 0;
 }
 
@@ -83,35 +85,53 @@ int setPublicKey(Invocation& inv)
 }
 
 const CommandRegistration registrations[] = {
-    CommandRegistration{Command{"init-db", "init-db",
-                                "Creates the ten system tables (MAGS, SQLTOKENS, CORETABLE, EQUIPMENT, HISTORY,\n"
-                                "PERSONS, REFS, CONFORMS, NEXTNUMS, USERFORMS) on the server. With --bde a\n"
-                                "missing database file is created.",
-                                {}, initDb}},
-    CommandRegistration{Command{"check-db", "check-db",
-                                "Checks that the ten system tables exist. Prints \"correct\" and exits 0, or\n"
-                                "names the first missing table and exits 1.",
-                                {}, checkDb}},
-    CommandRegistration{Command{"add-user", "add-user UID FIO PASSWORD [GID]",
-                                "Adds a journal user; PWDHASH is the SHA-1 digest of the password (code page\n"
-                                "1251). Without GID the group is NULL (taken as 0).",
-                                {}, addUser}},
-    CommandRegistration{Command{"logon", "logon --user N --password TEXT",
-                                "Runs the program's log-on headless. Prints the main window caption, or the\n"
-                                "exact failure message on standard error and exits 1.",
-                                {}, logon}},
-    CommandRegistration{Command{"demo-db", "demo-db [--keys DIR]",
-                                "Creates a demo site in a new database (with --bde the file is created): the\n"
-                                "system tables, users with known passwords and key pairs, journals with\n"
-                                "extension tables, rights, references and equipment. Each user's secret key\n"
-                                "goes to a software key token on USB in DIR/user<UID> (DIR: demo-keys);\n"
-                                "start the program with LOGDESK_KEYTOKEN_DIR=DIR/user<UID> to sign as him.",
-                                {"--keys"}, demoDb}},
-    CommandRegistration{Command{"set-public-key", "set-public-key UID TEXT",
-                                "Stores a user's public signature key (PERSONS.PUBLICKEY). Put \"--\" before\n"
-                                "a text that starts with \"-\".",
-                                {}, setPublicKey}},
+    CommandRegistration{
+        Command{"init-db",
+                "init-db",
+                "Creates the ten system tables (MAGS, SQLTOKENS, CORETABLE, EQUIPMENT, HISTORY,\n"
+                "PERSONS, REFS, CONFORMS, NEXTNUMS, USERFORMS) on the server. With --bde a\n"
+                "missing database file is created.",
+                {},
+                initDb}},
+    CommandRegistration{
+        Command{"check-db",
+                "check-db",
+                "Checks that the ten system tables exist. Prints \"correct\" and exits 0, or\n"
+                "names the first missing table and exits 1.",
+                {},
+                checkDb}},
+    CommandRegistration{
+        Command{"add-user",
+                "add-user UID FIO PASSWORD [GID]",
+                "Adds a journal user; PWDHASH is the SHA-1 digest of the password (code page\n"
+                "1251). Without GID the group is NULL (taken as 0).",
+                {},
+                addUser}},
+    CommandRegistration{
+        Command{"logon",
+                "logon --user N --password TEXT",
+                "Runs the program's log-on headless. Prints the main window caption, or the\n"
+                "exact failure message on standard error and exits 1.",
+                {},
+                logon}},
+    CommandRegistration{
+        Command{"demo-db",
+                "demo-db [--keys DIR]",
+                "Creates a demo site in a new database (with --bde the file is created): the\n"
+                "system tables, users with known passwords and key pairs, journals with\n"
+                "extension tables, rights, references and equipment. Each user's secret key\n"
+                "goes to a software key token on USB in DIR/user<UID> (DIR: demo-keys);\n"
+                "start the program with LOGDESK_KEYTOKEN_DIR=DIR/user<UID> to sign as him.",
+                {"--keys"},
+                demoDb}},
+    CommandRegistration{
+        Command{"set-public-key",
+                "set-public-key UID TEXT",
+                "Stores a user's public signature key (PERSONS.PUBLICKEY). Put \"--\" before\n"
+                "a text that starts with \"-\".",
+                {},
+                setPublicKey}},
 };
 
-}  // namespace
-}  // namespace ctl
+} // namespace
+} // namespace ctl

@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <exception>
 
-namespace ctl {
+namespace ctl
+{
 
 std::map<QString, Command>& commandTable()
 {
@@ -16,9 +17,10 @@ std::map<QString, Command>& commandTable()
     return table;
 }
 
-}  // namespace ctl
+} // namespace ctl
 
-namespace {
+namespace
+{
 
 // Options that every command accepts: how to reach the database, as in the
 // connection dialog and on the program's command line.
@@ -42,7 +44,8 @@ void printUsage(QTextStream& out)
     out << "Usage: logdeskctl COMMAND [ARGS] [OPTIONS]\n\nCommands:\n";
     for (const auto& [name, cmd] : ctl::commandTable())
         out << "  " << cmd.usage << "\n";
-    out << "\n" << kConnectionHelp
+    out << "\n"
+        << kConnectionHelp
         << "  --                 every later word is an argument, even one that starts with \"-\"\n"
         << "\n'logdeskctl COMMAND --help' describes one command.\n";
 }
@@ -52,7 +55,7 @@ void printCommandHelp(QTextStream& out, const ctl::Command& cmd)
     out << "Usage: logdeskctl " << cmd.usage << "\n\n" << cmd.help << "\n\n" << kConnectionHelp;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -94,8 +97,9 @@ int main(int argc, char** argv)
             printCommandHelp(out, cmd);
             return 0;
         }
-        if (kConnectionFlags.contains(w) || (w.startsWith("--") && !kConnectionValueOptions.contains(w) &&
-                                             !cmd.valueOptions.contains(w) && w.size() > 2)) {
+        if (kConnectionFlags.contains(w) ||
+            (w.startsWith("--") && !kConnectionValueOptions.contains(w) &&
+             !cmd.valueOptions.contains(w) && w.size() > 2)) {
             inv.opts[w.mid(2)] = "1";
         } else if (kConnectionValueOptions.contains(w) || cmd.valueOptions.contains(w)) {
             if (i + 1 >= words.size()) {
