@@ -1,0 +1,80 @@
+// Commands for stored forms as files: compile the component notation to a
+// component stream, and check a stream the way the program reads it.
+
+#include "Command.h"
+#include "ComponentRegistry.h"
+#include "Error.h"
+#include "FormText.h"
+
+#include <QApplication>
+#include <QFile>
+
+using namespace platform;
+
+namespace ctl
+{
+namespace
+{
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QString("cannot read %1: %2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
+int formCompile(Invocation& inv)
+{
+    if (inv.args.size() != 2)
+        throw Error("usage: form-compile IN OUT");
+    const QByteArray stream = editing::CompileFormText(QString::fromUtf8(ReadFile(inv.args[0])));
+    QFile out(inv.args[1]);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(stream) != stream.size())
+        throw Error(QString("cannot write %1: %2").arg(inv.args[1], out.errorString()));
+    inv.out << "compiled " << stream.size() << " bytes into " << inv.args[1] << "\n";
+    return 0;
+}
+
+int formCheck(Invocation& inv)
+{
+    if (inv.args.size() != 1)
+        throw Error("usage: form-check FILE");
+    const QByteArray stream = ReadFile(inv.args[0]);
+    editing::StreamComponent tree;
+    editing::ReadOptions options;
+    options.tree = &tree;
+    // Without a widget application the stream is checked against the class
+    // registry as a reading would, with the same failures, but no window is
+    // made.
+    options.createObjects = qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+    try {
+        (void)editing::ReadComponent(stream, options);
+    } catch (const Error& e) {
+        inv.err << e.text() << "\n";
+        return 1;
+    }
+    for (const QString& line : editing::PrintComponentTree(tree))
+        inv.out << line << "\n";
+    return 0;
+}
+
+CommandRegistration compileReg{
+    Command{"form-compile",
+            "form-compile IN OUT",
+            "Compiles a component tree written in the component notation (IN, UTF-8 text)\n"
+            "into a component stream file OUT, as stored forms hold them.",
+            {},
+            formCompile}};
+
+CommandRegistration checkReg{
+    Command{"form-check",
+            "form-check FILE",
+            "Reads the component stream FILE as the program reads a stored form and prints\n"
+            "its tree, one component a line with its class, name and properties; on a\n"
+            "fault prints the reader's exact error text and exits 1.",
+            {},
+            formCheck}};
+
+} // namespace
+} // namespace ctl
