@@ -21,19 +21,6 @@ namespace database
 namespace
 {
 
-bool isNullValue(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
-
-bool sameValue(const QVariant& a, const QVariant& b)
-{
-    const bool an = isNullValue(a), bn = isNullValue(b);
-    if (an || bn)
-        return an == bn;
-    return a == b;
-}
-
 const QStringList& coreFields()
 {
     static const QStringList fields = QString::fromLatin1(kCoreFieldList).split(u',');
@@ -94,7 +81,7 @@ void TDM::UsrModify()
     if (!GRQuery->active() || GRQuery->state() == DataSetState::Browse || !GRQuery->modified())
         return;
     Field* state = GRQuery->fieldByName(QStringLiteral("STATE"));
-    const bool stateChanged = !sameValue(state->oldValue(), state->value());
+    const bool stateChanged = !SameValue(state->oldValue(), state->value());
     if (state->isNull())
         state->setValue(0);
     GRQuery->post();

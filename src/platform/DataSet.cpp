@@ -7,24 +7,6 @@
 namespace platform
 {
 
-namespace
-{
-
-bool isNullValue(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
-
-bool sameValue(const QVariant& a, const QVariant& b)
-{
-    const bool an = isNullValue(a), bn = isNullValue(b);
-    if (an || bn)
-        return an == bn;
-    return a == b;
-}
-
-} // namespace
-
 DataSet::DataSet(QObject* parent) : QObject(parent) {}
 DataSet::~DataSet() = default;
 
@@ -292,8 +274,8 @@ bool DataSet::locate(const QString& names, const QVariantList& values, LocateOpt
         for (size_t i = 0; i < fields.size() && all; ++i) {
             const QVariant v = fields[i]->slot() >= 0 ? r[size_t(fields[i]->slot())] : QVariant();
             const QVariant& want = values[int(i)];
-            if (isNullValue(want) || isNullValue(v)) {
-                all = isNullValue(want) && isNullValue(v);
+            if (IsNullValue(want) || IsNullValue(v)) {
+                all = IsNullValue(want) && IsNullValue(v);
             } else if (IsTextType(fields[i]->type()) || want.typeId() == QMetaType::QString) {
                 const QString have = v.typeId() == QMetaType::QDateTime
                                          ? DateTimeToSqlText(v.toDateTime())
@@ -301,7 +283,7 @@ bool DataSet::locate(const QString& names, const QVariantList& values, LocateOpt
                 all = options.partialKey ? have.startsWith(want.toString(), cs)
                                          : have.compare(want.toString(), cs) == 0;
             } else {
-                all = sameValue(ConvertForField(want, fields[i]->def()), v);
+                all = SameValue(ConvertForField(want, fields[i]->def()), v);
             }
         }
         if (all) {
@@ -363,7 +345,7 @@ bool DataSet::rowPassesFilter(const Row& r) const
         if (!f || f->slot() < 0)
             throw Error(QStringLiteral("Field '%1' not found").arg(c.field));
         const QVariant& v = r[size_t(f->slot())];
-        if (isNullValue(v))
+        if (IsNullValue(v))
             return false;
         if (c.isText || IsTextType(f->type())) {
             if (v.toString() != c.value.toString())

@@ -43,11 +43,6 @@ bool IsTextType(FieldType t)
 namespace
 {
 
-bool isNullValue(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
-
 int digits(const QChar* p, int n)
 {
     int v = 0;
@@ -120,7 +115,7 @@ QDateTime DateTimeFromText(const QString& text)
 
 QVariant ConvertForField(const QVariant& v, const FieldDef& def)
 {
-    if (isNullValue(v))
+    if (IsNullValue(v))
         return QVariant();
     const int id = v.typeId();
     switch (def.type) {
@@ -249,13 +244,13 @@ QVariant Field::value() const
 
 bool Field::isNull() const
 {
-    return isNullValue(value());
+    return IsNullValue(value());
 }
 
 QString Field::asString() const
 {
     const QVariant v = value();
-    if (isNullValue(v))
+    if (IsNullValue(v))
         return QString();
     if (v.typeId() == QMetaType::QDateTime)
         return displayText();
@@ -267,7 +262,7 @@ QString Field::asString() const
 qint64 Field::asInteger() const
 {
     const QVariant v = value();
-    if (isNullValue(v))
+    if (IsNullValue(v))
         return 0;
     return ConvertForField(v, FieldDef{m_def.name, FieldType::Largeint}).toLongLong();
 }
@@ -275,14 +270,14 @@ qint64 Field::asInteger() const
 double Field::asFloat() const
 {
     const QVariant v = value();
-    return isNullValue(v) ? 0.0
+    return IsNullValue(v) ? 0.0
                           : ConvertForField(v, FieldDef{m_def.name, FieldType::Float}).toDouble();
 }
 
 QDateTime Field::asDateTime() const
 {
     const QVariant v = value();
-    return isNullValue(v)
+    return IsNullValue(v)
                ? QDateTime()
                : ConvertForField(v, FieldDef{m_def.name, FieldType::DateTime}).toDateTime();
 }
@@ -290,7 +285,7 @@ QDateTime Field::asDateTime() const
 QString Field::displayText() const
 {
     const QVariant v = value();
-    if (isNullValue(v))
+    if (IsNullValue(v))
         return QString();
     if (v.typeId() == QMetaType::QDateTime) {
         const QDateTime dt = v.toDateTime();
@@ -315,7 +310,7 @@ void Field::setValue(const QVariant& v)
         Field* key = m_owner->findField(m_lookup.keyField);
         if (!key)
             throw Error(QStringLiteral("Field '%1' not found").arg(m_lookup.keyField));
-        if (isNullValue(v)) {
+        if (IsNullValue(v)) {
             key->setValue(QVariant());
             return;
         }
@@ -359,7 +354,7 @@ void Field::refreshLookupCache()
     for (int i = 0; i < ds->rowCount(); ++i) {
         const DataSet::Row& r = ds->row(i);
         const QVariant& k = r[size_t(key->slot())];
-        if (isNullValue(k))
+        if (IsNullValue(k))
             continue;
         // The first row with a key wins, as a search from the top would find it.
         const QString text = k.toString();
@@ -375,7 +370,7 @@ QVariant Field::lookupValue() const
 
 QVariant Field::lookupFor(const QVariant& k) const
 {
-    if (isNullValue(k))
+    if (IsNullValue(k))
         return QVariant();
     auto it = m_lookupCache.constFind(k.toString());
     return it == m_lookupCache.constEnd() ? QVariant() : *it;

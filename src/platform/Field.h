@@ -140,6 +140,18 @@ private:
     QHash<QString, QVariant> m_lookupCache;
 };
 
+// NULL is an invalid or null variant.
+inline bool IsNullValue(const QVariant& v)
+{
+    return !v.isValid() || v.isNull();
+}
+// Equal values, NULL equal only to NULL.
+inline bool SameValue(const QVariant& a, const QVariant& b)
+{
+    const bool an = IsNullValue(a), bn = IsNullValue(b);
+    return an || bn ? an == bn : a == b;
+}
+
 // Converts a value to the field type's natural Qt type (text to dates, numbers
 // to integers, ...). Raises platform::Error when the value does not convert.
 QVariant ConvertForField(const QVariant& v, const FieldDef& def);

@@ -59,7 +59,9 @@ MsgAnswer showBox(const Message& m)
     }
 }
 
-MsgAnswer printMessage(const Message& m)
+} // namespace
+
+MsgAnswer PrintMessage(const Message& m)
 {
     const QByteArray line = (m.caption.isEmpty() ? m.text : m.caption + ": " + m.text).toUtf8();
     std::fprintf(stderr, "%s\n", line.constData());
@@ -75,15 +77,13 @@ MsgAnswer printMessage(const Message& m)
     return MsgAnswer::Ok;
 }
 
-} // namespace
-
 MsgAnswer ShowMessage(const Message& message)
 {
     if (handler())
         return handler()(message);
     if (qobject_cast<QApplication*>(QCoreApplication::instance()))
         return showBox(message);
-    return printMessage(message);
+    return PrintMessage(message);
 }
 
 void ShowError(const QString& text)

@@ -37,6 +37,9 @@ void ShowPlain(const QString& text);
 // handler, a QApplication shows a QMessageBox and anything else prints the
 // message on standard error and declines questions (Cancel, No).
 using MessageHandler = std::function<MsgAnswer(const Message&)>;
+// The handler for programs without windows: prints the message on standard
+// error and declines questions (Cancel, No).
+MsgAnswer PrintMessage(const Message& message);
 MessageHandler SetMessageHandler(MessageHandler handler);
 
 } // namespace platform

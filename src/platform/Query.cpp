@@ -9,24 +9,6 @@
 namespace platform
 {
 
-namespace
-{
-
-bool isNullValue(const QVariant& v)
-{
-    return !v.isValid() || v.isNull();
-}
-
-bool sameValue(const QVariant& a, const QVariant& b)
-{
-    const bool an = isNullValue(a), bn = isNullValue(b);
-    if (an || bn)
-        return an == bn;
-    return a == b;
-}
-
-} // namespace
-
 Query::Query(QObject* parent) : DataSet(parent) {}
 
 QString Query::sqlText() const
@@ -179,6 +161,15 @@ QString Query::updateTable() const
     return m.captured(1);
 }
 
+QString Query::requireUpdateTable() const
+{
+    const QString table = updateTable();
+    if (table.isEmpty())
+        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table")
+                        .arg(objectName()));
+    return table;
+}
+
 void Query::keyCondition(const Row& old, SqlStatement& s)
 {
     const QString table = updateTable();
@@ -206,7 +197,7 @@ void Query::keyCondition(const Row& old, SqlStatement& s)
     for (const QString& k : m_keyColumns) {
         const QVariant& v = old[size_t(findField(k)->slot())];
         s << (firstColumn ? "" : " AND ") << k;
-        if (isNullValue(v))
+        if (IsNullValue(v))
             s << " IS NULL";
         else
             (s << "=").bind(v);
@@ -218,16 +209,13 @@ void Query::writeBack(const Row& old, const Row& row)
 {
     if (!m_autoUpdate || readOnly())
         return;
-    const QString table = updateTable();
-    if (table.isEmpty())
-        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table")
-                        .arg(objectName()));
+    const QString table = requireUpdateTable();
     SqlStatement s;
     if (old.empty()) {
         QStringList columns;
         for (int i = 0; i < fieldCount(); ++i) {
             const Field* f = field(i);
-            if (f->kind() != FieldKind::Data || isNullValue(row[size_t(f->slot())]))
+            if (f->kind() != FieldKind::Data || IsNullValue(row[size_t(f->slot())]))
                 continue;
             columns.append(f->name());
         }
@@ -252,7 +240,7 @@ void Query::writeBack(const Row& old, const Row& row)
         if (f->kind() != FieldKind::Data)
             continue;
         const size_t slot = size_t(f->slot());
-        if (sameValue(old[slot], row[slot]))
+        if (SameValue(old[slot], row[slot]))
             continue;
         s << (any ? "," : "") << f->name() << "=";
         s.bind(row[slot]);
@@ -270,12 +258,8 @@ void Query::writeDelete(const Row& row)
 {
     if (!m_autoUpdate || readOnly())
         return;
-    const QString table = updateTable();
-    if (table.isEmpty())
-        throw Error(QStringLiteral("%1: cannot write back a query that is not over one table")
-                        .arg(objectName()));
     SqlStatement s;
-    s << "DELETE FROM " << table;
+    s << "DELETE FROM " << requireUpdateTable();
     keyCondition(row, s);
     QSqlQuery q = requireServer()->execute(s.text(), s.values());
     if (q.numRowsAffected() == 0)

@@ -69,6 +69,7 @@ private:
     void resolveParameters(const SqlStatement& s, QString& text, QVariantList& values) const;
     void keyCondition(const Row& old, SqlStatement& s);
     Server* requireServer() const;
+    QString requireUpdateTable() const;
 
     Server* m_server = nullptr;
     SqlStatement m_sql;

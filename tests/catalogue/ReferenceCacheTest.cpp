@@ -4,7 +4,7 @@
 #include "DebugOutput.h"
 #include "MagCommon.h"
 #include "Schema.h"
-#include "TestDatabase.h"
+#include "DataModuleFixture.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,18 +15,12 @@ using namespace catalogue;
 using platform::DataSet;
 using platform::SqlStatement;
 
-class ReferenceCache : public BackendTest
+class ReferenceCache : public DataModuleTest
 {
 protected:
     void SetUp() override
     {
-        BackendTest::SetUp();
-        database::CreateSystemTables(*server);
-        dm =
-            std::make_unique<database::TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
-        dm->Timer1->stop();
-        db->configure(*dm->currentServer());
-        dm->currentServer()->open();
+        DataModuleTest::SetUp();
         QFile::remove(EquipmentCachePath(*dm));
         server->execute("CREATE TABLE STATES (aCode INTEGER, aValue Char(50))");
         server->execute("INSERT INTO STATES VALUES (2, 'Закрыта'), (1, 'Открыта')");
@@ -44,8 +38,7 @@ protected:
     void TearDown() override
     {
         QFile::remove(EquipmentCachePath(*dm));
-        dm.reset();
-        BackendTest::TearDown();
+        DataModuleTest::TearDown();
     }
     void equipment(const QString& path, const QString& name, const QString& code,
                    const QString& full)
@@ -60,7 +53,6 @@ protected:
         server->execute(s.text(), s.values());
     }
     DataSet* cached() { return dm->findDataSet("RefDSEQRef"); }
-    std::unique_ptr<database::TDM> dm;
 };
 
 TEST_P(ReferenceCache, LoadsReferencesInCodeOrderWithTimingLines)

@@ -3,7 +3,7 @@
 #include "DMUnit.h"
 #include "MagCommon.h"
 #include "Schema.h"
-#include "TestDatabase.h"
+#include "DataModuleFixture.h"
 
 #include <QAbstractItemModelTester>
 #include <gtest/gtest.h>
@@ -93,19 +93,12 @@ TEST(Rights, OwnerLinesTakeUserOverGroupOverAll)
     }
 }
 
-class JournalTreeBuild : public BackendTest
+class JournalTreeBuild : public DataModuleTest
 {
 protected:
     void SetUp() override
     {
-        BackendTest::SetUp();
-        database::CreateSystemTables(*server);
-        dm =
-            std::make_unique<database::TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
-        dm->Timer1->stop();
-        db->configure(*dm->currentServer());
-        dm->currentServer()->open();
-        LogOn().CurrentUID = 7;
+        DataModuleTest::SetUp();
         LogOn().CurrentGID = 3;
     }
     void journal(const QString& path, const QString& description, const QString& fullDescription,
@@ -135,7 +128,6 @@ protected:
         BuildJournalTree(*dm, tree);
     }
     JournalNode* node(const QString& path) { return FindNodeByPath(tree.first(), path); }
-    std::unique_ptr<database::TDM> dm;
     JournalTree tree;
 };
 

@@ -4,7 +4,7 @@
 #include "Error.h"
 #include "Schema.h"
 #include "TDBStream.h"
-#include "TestDatabase.h"
+#include "DataModuleFixture.h"
 
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -12,18 +12,9 @@
 using database::TDBStream;
 using database::TDM;
 
-class StoredForms : public BackendTest
+class StoredForms : public DataModuleTest
 {
 protected:
-    void SetUp() override
-    {
-        BackendTest::SetUp();
-        database::CreateSystemTables(*server);
-        dm = std::make_unique<TDM>(db->backend() == Backend::SQLite ? "x /BDE" : "x /RDA");
-        dm->Timer1->stop();
-        db->configure(*dm->currentServer());
-        dm->currentServer()->open();
-    }
     static QByteArray randomBytes(int n)
     {
         QByteArray b(n, Qt::Uninitialized);
@@ -40,7 +31,6 @@ protected:
             lengths.append(int(q.value(0).toString().size()));
         return lengths;
     }
-    std::unique_ptr<TDM> dm;
 };
 
 TEST_P(StoredForms, ObjectsAreCutIntoPiecesAndReadBack)

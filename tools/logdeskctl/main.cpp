@@ -3,7 +3,8 @@
 #include "Command.h"
 #include "CtlSupport.h"
 
-#include <QCoreApplication>
+#include "Messages.h"
+#include <QApplication>
 #include <QTextStream>
 #include <cstdio>
 #include <exception>
@@ -59,7 +60,14 @@ void printCommandHelp(QTextStream& out, const ctl::Command& cmd)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // A widget application, so that commands can lay out and render forms;
+    // without a display it draws offscreen.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    // Messages go to standard error; questions are declined unless a command
+    // says otherwise.
+    platform::SetMessageHandler(platform::PrintMessage);
     QCoreApplication::setOrganizationName("Brenholt");
     QCoreApplication::setApplicationName("logdesk");
     QTextStream out(stdout);
