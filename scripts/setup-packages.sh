@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libqt6sql6-odbc
   libsqlite3-dev unixodbc odbc-postgresql libsqliteodbc
   libgtest-dev libgmock-dev libbenchmark-dev
-  postgresql xvfb openssl
+  postgresql xvfb xauth openssl
 )
 missing=()
 for p in "${packages[@]}"; do
