@@ -49,14 +49,14 @@ QString dateTimeDisplayFormat()
 
 void TDM::createHistoryFields()
 {
-    struct Spec {
+    struct HistoryField {
         const char* name;
         FieldType type;
         int size;
         FieldKind kind;
         const char* label;
     };
-    const Spec specs[] = {
+    const HistoryField fields[] = {
         {"KIND", FieldType::Integer, 0, FieldKind::Data, "Тип"},
         {"DATECREATE", FieldType::DateTime, 0, FieldKind::Data, "Дата/время"},
         {"UID", FieldType::Integer, 0, FieldKind::Data, nullptr},
@@ -68,7 +68,7 @@ void TDM::createHistoryFields()
         {"SignCheck", FieldType::Integer, 0, FieldKind::Calculated, nullptr},
         {"KindExplain", FieldType::String, 20, FieldKind::Calculated, nullptr},
     };
-    for (const Spec& s : specs) {
+    for (const HistoryField& s : fields) {
         Field* f =
             HistoryQ->addField(FieldDef{QString::fromLatin1(s.name), s.type, s.size}, s.kind);
         if (s.label)
