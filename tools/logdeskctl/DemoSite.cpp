@@ -1,6 +1,7 @@
 #include "DemoSite.h"
 
 #include "DMUnit.h"
+#include "DemoForms.h"
 #include "DemoRecords.h"
 #include "ECCrypt.h"
 #include "Error.h"
@@ -108,6 +109,7 @@ const Conform kConforms[] = {
     {"DEFECT`", "UNIT", "Узел", "Equipment (Оборудование)", nullptr},
     {"DEFECT`", "DUE_DATE", "Устранить до", nullptr, nullptr},
     {"DEFECT`", "DETAILS", "Подробности", nullptr, nullptr},
+    {"DEFECT`", "PHOTO", "Фото", nullptr, nullptr},
     {"ORDER`", "ALL", nullptr, nullptr, "G2=r,w,c,d\r\nU3=r,w,c,d"},
     {"ORDER`", "STATE", "Состояние", "STATES (Состояния записей)", nullptr},
 };
@@ -129,17 +131,20 @@ void createJournals(database::TDM& dm)
 {
     Server& server = *dm.currentServer();
     const QString dbl = server.dialect() == SqlDialect::PostgreSQL ? "double precision" : "double";
-    for (const QString& statement : {database::ExtensionTableStatement("EXT_OPER"),
-                                     QString("ALTER TABLE EXT_OPER ADD WEATHER integer"),
-                                     "ALTER TABLE EXT_OPER ADD LOAD_MW " + dbl,
-                                     QString("ALTER TABLE EXT_OPER ADD REMARK text"),
-                                     QString("ALTER TABLE EXT_OPER ADD CHECKED_AT timestamp"),
-                                     database::ExtensionTableStatement("EXT_DEFECT"),
-                                     QString("ALTER TABLE EXT_DEFECT ADD PRIORITY integer"),
-                                     QString("ALTER TABLE EXT_DEFECT ADD DEFECT_KIND integer"),
-                                     QString("ALTER TABLE EXT_DEFECT ADD UNIT varchar(100)"),
-                                     QString("ALTER TABLE EXT_DEFECT ADD DUE_DATE timestamp"),
-                                     QString("ALTER TABLE EXT_DEFECT ADD DETAILS text")})
+    for (const QString& statement :
+         {database::ExtensionTableStatement("EXT_OPER"),
+          QString("ALTER TABLE EXT_OPER ADD WEATHER integer"),
+          "ALTER TABLE EXT_OPER ADD LOAD_MW " + dbl,
+          QString("ALTER TABLE EXT_OPER ADD REMARK text"),
+          QString("ALTER TABLE EXT_OPER ADD CHECKED_AT timestamp"),
+          database::ExtensionTableStatement("EXT_DEFECT"),
+          QString("ALTER TABLE EXT_DEFECT ADD PRIORITY integer"),
+          QString("ALTER TABLE EXT_DEFECT ADD DEFECT_KIND integer"),
+          QString("ALTER TABLE EXT_DEFECT ADD UNIT varchar(100)"),
+          QString("ALTER TABLE EXT_DEFECT ADD DUE_DATE timestamp"),
+          QString("ALTER TABLE EXT_DEFECT ADD DETAILS text"),
+          "ALTER TABLE EXT_DEFECT ADD PHOTO " +
+              QString(server.dialect() == SqlDialect::PostgreSQL ? "bytea" : "blob")})
         server.execute(statement);
 
     QHash<QString, QString> descriptionOf;
@@ -261,6 +266,7 @@ void CreateDemoSite(database::TDM& dm, const QString& keysFolder)
                                        signature::kUsbPort, id, keys.secretText);
     }
     AddDemoRecords(dm);
+    AddDemoForms(dm);
     t.commit();
 }
 
