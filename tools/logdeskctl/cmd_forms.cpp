@@ -38,8 +38,11 @@ int formCompile(Invocation& inv)
 
 int formCheck(Invocation& inv)
 {
+    // "form-check PATH KIND [NAME]" checks a stored form instead of a file.
+    if (inv.args.size() == 2 || inv.args.size() == 3)
+        return commandTable().at(QStringLiteral("form-check-db")).run(inv);
     if (inv.args.size() != 1)
-        throw Error("usage: form-check FILE");
+        throw Error("usage: form-check FILE | form-check PATH KIND [NAME]");
     const QByteArray stream = ReadFile(inv.args[0]);
     editing::StreamComponent tree;
     editing::ReadOptions options;
@@ -69,10 +72,12 @@ CommandRegistration compileReg{
 
 CommandRegistration checkReg{
     Command{"form-check",
-            "form-check FILE",
+            "form-check FILE | form-check PATH KIND [NAME]",
             "Reads the component stream FILE as the program reads a stored form and prints\n"
             "its tree, one component a line with its class, name and properties; on a\n"
-            "fault prints the reader's exact error text and exits 1.",
+            "fault prints the reader's exact error text and exits 1. With PATH and KIND\n"
+            "(1 record form, 2 list form, 3 report template) it checks the stored form\n"
+            "that serves the journal, as form-check-db does.",
             {},
             formCheck}};
 
