@@ -1,6 +1,7 @@
 #include "StoredForms.h"
 
 #include "ComponentRegistry.h"
+#include "DMUnit.h"
 #include "Error.h"
 #include "MagCommon.h"
 #include "Messages.h"
@@ -25,7 +26,17 @@ std::unique_ptr<TUForm> FindStoredForm(database::TDM& dm, const QString& fullPat
         }
     }
     try {
-        std::unique_ptr<QObject> root = ReadComponent(stream.bytes());
+        // "DM.GRQuery" and the like name the data module's components.
+        ReadOptions options;
+        options.outside = [&dm](const QString& owner, const QString& name) -> QObject* {
+            if (owner.compare(dm.objectName(), Qt::CaseInsensitive) != 0)
+                return nullptr;
+            for (QObject* child : dm.children())
+                if (child->objectName().compare(name, Qt::CaseInsensitive) == 0)
+                    return child;
+            return nullptr;
+        };
+        std::unique_ptr<QObject> root = ReadComponent(stream.bytes(), options);
         auto* form = qobject_cast<TUForm*>(root.get());
         if (!form)
             throw platform::Error(QStringLiteral("Invalid stream format"));
