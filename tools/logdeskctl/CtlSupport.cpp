@@ -3,6 +3,8 @@
 #include "Error.h"
 #include "Messages.h"
 
+#include <QFile>
+
 using namespace platform;
 
 namespace ctl
@@ -55,6 +57,21 @@ void LogOnUser(database::TDM& dm, const Invocation& inv, startup::HeadlessLogOnV
         inv.err.flush();
         throw Failure{1};
     }
+}
+
+QByteArray ReadFileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
+void WriteFileBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        throw Error(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
 }
 
 int IntArg(const QString& text, const char* what)

@@ -29,6 +29,11 @@ struct Failure {
     int code;
 };
 
+// The whole content of a file, or a clear error.
+QByteArray ReadFileBytes(const QString& path);
+// Replaces a file's content, or a clear error.
+void WriteFileBytes(const QString& path, const QByteArray& bytes);
+
 // A whole number argument, or a clear error.
 int IntArg(const QString& text, const char* what);
 

@@ -3,6 +3,7 @@
 
 #include "Command.h"
 #include "ComponentRegistry.h"
+#include "CtlSupport.h"
 #include "Error.h"
 #include "FormText.h"
 
@@ -16,22 +17,13 @@ namespace ctl
 namespace
 {
 
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QString("cannot read %1: %2").arg(path, file.errorString()));
-    return file.readAll();
-}
-
 int formCompile(Invocation& inv)
 {
     if (inv.args.size() != 2)
         throw Error("usage: form-compile IN OUT");
-    const QByteArray stream = editing::CompileFormText(QString::fromUtf8(ReadFile(inv.args[0])));
-    QFile out(inv.args[1]);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(stream) != stream.size())
-        throw Error(QString("cannot write %1: %2").arg(inv.args[1], out.errorString()));
+    const QByteArray stream =
+        editing::CompileFormText(QString::fromUtf8(ReadFileBytes(inv.args[0])));
+    WriteFileBytes(inv.args[1], stream);
     inv.out << "compiled " << stream.size() << " bytes into " << inv.args[1] << "\n";
     return 0;
 }
@@ -43,7 +35,7 @@ int formCheck(Invocation& inv)
         return commandTable().at(QStringLiteral("form-check-db")).run(inv);
     if (inv.args.size() != 1)
         throw Error("usage: form-check FILE | form-check PATH KIND [NAME]");
-    const QByteArray stream = ReadFile(inv.args[0]);
+    const QByteArray stream = ReadFileBytes(inv.args[0]);
     editing::StreamComponent tree;
     editing::ReadOptions options;
     options.tree = &tree;

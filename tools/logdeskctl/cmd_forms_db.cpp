@@ -29,21 +29,6 @@ namespace
 // What form-render selects: the records of the last two months.
 constexpr int kRenderMonths = 2;
 
-QByteArray ReadBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Error(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()));
-    return file.readAll();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-        throw Error(QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
-}
-
 int KindArg(const QString& text, bool formsOnly)
 {
     const int kind = IntArg(text, "KIND");
@@ -85,7 +70,7 @@ int formImport(Invocation& inv)
     if (inv.args.size() != 4)
         throw Error("usage: form-import PATH KIND NAME FILE");
     const int kind = KindArg(inv.args[1], false);
-    const QByteArray bytes = ReadBytes(inv.args[3]);
+    const QByteArray bytes = ReadFileBytes(inv.args[3]);
     // A form that would not read is refused before it replaces a good one.
     if (kind != database::ReportTemplate) {
         editing::ReadOptions check;
@@ -120,7 +105,7 @@ int formExport(Invocation& inv)
                 << inv.args[0] << "\n";
         return 1;
     }
-    WriteBytes(inv.args[3], stream.bytes());
+    WriteFileBytes(inv.args[3], stream.bytes());
     inv.out << "exported " << stream.size() << " bytes into " << inv.args[3] << "\n";
     return 0;
 }
